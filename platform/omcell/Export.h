@@ -1,0 +1,18 @@
+// Marks the classes and functions that the omcell shared library exports. The
+// library is built with hidden default visibility: everything else stays
+// internal to it.
+
+#ifndef OMTREE_PLATFORM_OMCELL_EXPORT_H_
+#define OMTREE_PLATFORM_OMCELL_EXPORT_H_
+
+#if defined(_WIN32)
+#if defined(OMCELL_BUILDING)
+#define OMCELL_EXPORT __declspec(dllexport)
+#else
+#define OMCELL_EXPORT __declspec(dllimport)
+#endif
+#else
+#define OMCELL_EXPORT __attribute__((visibility("default")))
+#endif
+
+#endif  // OMTREE_PLATFORM_OMCELL_EXPORT_H_

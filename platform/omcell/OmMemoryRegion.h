@@ -1,0 +1,138 @@
+// OmMemoryRegion is the memory region from which cell texts, category trees,
+// cell stores and footnote lists take their storage.
+//
+// A region is an arena. Allocate() carves blocks out of chunks that the region
+// owns; the static Release() hands a block back to the region it came from
+// without naming that region; released blocks are reused by later
+// allocations of the same size class; destroying the region frees every
+// chunk at once, whatever was or was not released.
+//
+// Design:
+//   * Every block is preceded by a 16-byte header: the owning region, the
+//     block's size class, and a tag that marks the block live or released.
+//     The header is how Release() finds the region, and it keeps every block
+//     aligned to 16 bytes (enough for any scalar type).
+//   * Small blocks (up to kMaxSmallBlock bytes) are rounded up to a size
+//     class: multiples of 16 up to 128 bytes, then four classes per power of
+//     two (160, 192, 224, 256, 320, ...) up to 4096 bytes, so rounding wastes
+//     at most a quarter. Each class has a free list threaded through the
+//     released blocks; Allocate() pops from it before it carves new space.
+//   * Chunks are taken from the global heap, the first 1 KiB and each further
+//     one twice the size of the one before, up to 64 KiB, so a region that
+//     holds little costs little and a large one costs one heap call per
+//     64 KiB. The tail of a chunk that is too short for a request is left
+//     unused.
+//   * Larger blocks are taken from the global heap one by one and kept on a
+//     doubly linked list of the region, so that Release() frees them at once
+//     and the region's destructor frees those still held.
+//   * No system call or lock is taken per block: a region is used from one
+//     thread at a time.
+//
+// DefaultHeap() is the process-wide region that a null region stands for.
+// It is heap-backed (made with OmMemoryRegion(true)): every block is a
+// separate global-heap allocation with the same header, released to the heap
+// at once. It may therefore be used from several threads, like the global
+// heap itself, and it is never destroyed.
+//
+// WorkingRelease(false) tells an arena that it is about to be destroyed:
+// from then on Release() of its blocks skips the free lists, because the
+// destructor frees all of the region's memory anyway.
+//
+// In builds with AddressSanitizer the free space of chunks and every released
+// block are poisoned, so a use after Release() is reported even though the
+// memory stays in the region. Release() checks the header tag and aborts on
+// a block of an arena that is released twice.
+//
+// Allocation failure is reported as std::bad_alloc.
+
+#ifndef OMTREE_PLATFORM_OMCELL_OMMEMORYREGION_H_
+#define OMTREE_PLATFORM_OMCELL_OMMEMORYREGION_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "omcell/Export.h"
+
+class OMCELL_EXPORT OmMemoryRegion {
+ public:
+  // Bytes of the largest block that is carved from the region's chunks;
+  // larger blocks are separate heap allocations owned by the region.
+  static constexpr std::size_t kMaxSmallBlock = 4096;
+
+  // Alignment of every block that Allocate() returns.
+  static constexpr std::size_t kAlignment = 16;
+
+  // heapBacked false makes an arena, the only kind that callers create;
+  // true makes a region whose blocks come straight from the global heap (the
+  // kind of DefaultHeap()).
+  explicit OmMemoryRegion(bool heapBacked);
+
+  // Frees every chunk and every large block of the region. Blocks that were
+  // not released become invalid.
+  ~OmMemoryRegion();
+
+  OmMemoryRegion(const OmMemoryRegion&) = delete;
+  OmMemoryRegion& operator=(const OmMemoryRegion&) = delete;
+
+  // Returns a block of at least size bytes, aligned to kAlignment. A size of
+  // zero yields a distinct smallest block.
+  void* Allocate(std::size_t size);
+
+  // Returns block, which Allocate() of any region returned, to that region.
+  // A null block is ignored.
+  static void Release(void* block);
+
+  // The process-wide heap-backed region that a null region stands for.
+  static OmMemoryRegion* DefaultHeap();
+
+  // The region from which block was allocated.
+  // REQUIRES: block came from Allocate() and has not been released.
+  static OmMemoryRegion* Of(const void* block);
+
+  // False: Release() of this region's blocks stops maintaining the free
+  // lists, because the region is about to be destroyed. True restores the
+  // normal behaviour.
+  void WorkingRelease(bool working);
+
+  // Statistics of an arena, for tests and benchmarks. The heap-backed region
+  // keeps none and reports 0 for both.
+  //   BlocksInUse(): blocks allocated and not yet released.
+  //   BytesReserved(): bytes that the region holds from the global heap
+  //   (chunks and large blocks, headers included).
+  std::size_t BlocksInUse() const { return _blocksInUse; }
+  std::size_t BytesReserved() const { return _bytesReserved; }
+
+ private:
+  struct BlockHeader;
+  struct LargeBlock;
+  struct Chunk;
+
+  static constexpr int kSmallClassCount = 28;
+
+  static int SizeClassOf(std::size_t size);
+  static std::size_t ClassBytes(int sizeClass);
+
+  void* AllocateSmall(int sizeClass);
+  void* AllocateLarge(std::size_t size);
+  void* AllocateFromHeap(std::size_t size);
+  void* CarveFromChunk(std::size_t blockBytes);
+  void ReleaseBlock(BlockHeader* header);
+
+  // Fixed at construction.
+  const bool _heapBacked;
+
+  // Changed by WorkingRelease().
+  bool _workingRelease = true;
+
+  // Arena state, changed by Allocate() and Release().
+  void* _freeLists[kSmallClassCount] = {};
+  Chunk* _chunks = nullptr;
+  char* _chunkCursor = nullptr;
+  char* _chunkLimit = nullptr;
+  std::size_t _nextChunkBytes;
+  LargeBlock* _largeBlocks = nullptr;
+  std::size_t _blocksInUse = 0;
+  std::size_t _bytesReserved = 0;
+};
+
+#endif  // OMTREE_PLATFORM_OMCELL_OMMEMORYREGION_H_

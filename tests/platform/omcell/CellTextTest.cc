@@ -1,0 +1,219 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "backend/omtree/cell/Cell.h"
+#include "platdep/icuTracker.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+
+using TextPtr = std::unique_ptr<OmCellText>;
+
+// Records which visit slot each text reaches.
+class KindRecorder : public OmCellText::Visitor {
+ public:
+  void Visit(OmComposite&) override { kinds.push_back("composite"); }
+  void Visit(OmStringCell&) override { kinds.push_back("string"); }
+  void Visit(OmNumber&) override { kinds.push_back("number"); }
+  void Visit(OmVariable&) override { kinds.push_back("variable"); }
+  void Visit(OmValue&) override { kinds.push_back("value"); }
+  void Visit(OmMissing&) override { kinds.push_back("missing"); }
+
+  std::vector<std::string> kinds;
+};
+
+TEST(OmCellTextKinds, EachKindVisitsItsOwnSlot) {
+  OmStringCell text("a", nullptr, false);
+  OmNumber number(1.0);
+  OmVariable variable("age", "Age in years", OmCellText::Labels);
+  OmValue value(1.0, "Male", OmCellText::Labels);
+  OmMissing missing;
+  KindRecorder recorder;
+  for (OmCellText* each : std::vector<OmCellText*>{&text, &number, &variable, &value, &missing}) {
+    each->Accept(recorder);
+  }
+  EXPECT_THAT(recorder.kinds, ElementsAre("string", "number", "variable", "value", "missing"));
+}
+
+TEST(OmCellTextStrings, KindsShowTheirContent) {
+  OmStringCell cafe("Caf\xC3\xA9", nullptr, false);
+  EXPECT_EQ(cafe.TextLength(), 5u) << "bytes, not characters";
+  EXPECT_EQ(cafe.AsEngString(), cafe.AsString());
+  EXPECT_EQ(cafe.AsFormattedString(), "Caf\xC3\xA9");
+  cafe.SetFormattedString("CAFE");
+  EXPECT_EQ(cafe.AsFormattedString(), "CAFE");
+  EXPECT_EQ(cafe.AsString(), "Caf\xC3\xA9");
+
+  const std::string with_zero("a\0b", 3);
+  EXPECT_EQ(OmStringCell(with_zero, nullptr, false).AsString(), with_zero);
+
+  OmNumber pi(3.14159);
+  EXPECT_EQ(pi.AsString(), "3.14159");
+  pi.SetDecimals(2);
+  EXPECT_EQ(pi.AsString(), "3.14");
+  EXPECT_EQ(pi.TextLength(), 4u);
+  pi.SetDecimals(0);
+  EXPECT_EQ(pi.AsString(), "3");
+  pi.SetDecimals(OmNumber::kShortest);
+  EXPECT_EQ(pi.AsString(), "3.14159");
+  EXPECT_EQ(OmNumber(0.1).AsString(), "0.1");
+  EXPECT_EQ(OmNumber(-2.0).AsString(), "-2");
+  EXPECT_EQ(OmNumber(1e300).AsString(), "1e+300");
+  EXPECT_EQ(OmNumber(std::nan("")).AsString(), "nan");
+  OmNumber huge(1e300);
+  huge.SetDecimals(1);
+  EXPECT_EQ(huge.AsString().size(), 303u) << "301 digits, the mark and one decimal";
+
+  EXPECT_EQ(OmVariable("age", "Age", OmCellText::Names).AsString(), "age");
+  EXPECT_EQ(OmVariable("age", "Age", OmCellText::Labels).AsString(), "Age");
+  EXPECT_EQ(OmVariable("age", "Age", OmCellText::NamesAndLabels).AsString(), "Age [age]");
+  EXPECT_EQ(OmVariable("age", "", OmCellText::Labels).AsString(), "age");
+  EXPECT_EQ(OmVariable("age", "Age", OmCellText::Labels).AsEngString(), "age");
+  EXPECT_EQ(OmValue(2, "Female", OmCellText::Names).AsString(), "2");
+  EXPECT_EQ(OmValue(2, "Female", OmCellText::NamesAndLabels).AsString(), "Female [2]");
+  EXPECT_EQ(OmValue(2.5, "", OmCellText::Labels).AsString(), "2.5");
+  EXPECT_EQ(OmMissing().AsString(), ".");
+}
+
+// A varied population of texts of every kind, including the awkward values.
+std::vector<TextPtr> Population(std::mt19937& random) {
+  std::vector<TextPtr> texts;
+  const double numbers[] = {
+      0.0, -0.0, 1.0, -1.5, 1e-300, 1e300, std::numeric_limits<double>::infinity(), std::nan("")};
+  for (int i = 0; i < 300; ++i) {
+    std::string bytes;
+    for (std::size_t n = random() % 4; n > 0; --n)
+      bytes += "ab\0\xff"[random() % 4];
+    const double number = numbers[random() % 8];
+    const auto mode = static_cast<OmCellText::ModeType>(random() % 3);
+    switch (random() % 5) {
+      case 0:
+        texts.emplace_back(new OmStringCell(bytes, nullptr, random() % 2 == 0));
+        break;
+      case 1: {
+        auto* text = new OmNumber(number);
+        text->SetDecimals(static_cast<int>(random() % 3) - 1);
+        texts.emplace_back(text);
+        break;
+      }
+      case 2:
+        texts.emplace_back(new OmVariable(bytes, bytes.empty() ? "" : bytes.substr(1), mode));
+        break;
+      case 3:
+        texts.emplace_back(new OmValue(number, bytes, mode));
+        break;
+      case 4:
+        texts.emplace_back(new OmMissing());
+        break;
+    }
+  }
+  return texts;
+}
+
+TEST(OmCellTextOrder, CompareIsATotalOrderAcrossKinds) {
+  std::mt19937 random(11);
+  std::vector<TextPtr> texts = Population(random);
+  for (const TextPtr& a : texts) {
+    ASSERT_EQ(a->Compare(*a), 0) << a->AsString();
+    for (const TextPtr& b : texts) {
+      const short ab = a->Compare(*b);
+      ASSERT_TRUE(ab >= -1 && ab <= 1);
+      ASSERT_EQ(ab, -b->Compare(*a)) << a->AsString() << " vs " << b->AsString();
+    }
+  }
+  std::sort(texts.begin(), texts.end(),
+            [](const TextPtr& a, const TextPtr& b) { return a->Compare(*b) < 0; });
+  // Transitivity: in the sorted sequence no later text orders before an
+  // earlier one.
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    for (std::size_t j = i + 1; j < texts.size(); ++j) {
+      ASSERT_LE(texts[i]->Compare(*texts[j]), 0) << i << ", " << j;
+    }
+  }
+  EXPECT_EQ(texts.front()->OrderCode(), OmMissing::kOrderCode);
+}
+
+TEST(OmCellTextOrder, KindSpecificOrders) {
+  EXPECT_EQ(OmStringCell("ab", nullptr, false).Compare(OmStringCell("b", nullptr, false)), -1);
+  EXPECT_EQ(OmStringCell("ab", nullptr, false).Compare(OmStringCell("a", nullptr, false)), 1);
+  EXPECT_EQ(OmStringCell("\xff", nullptr, false).Compare(OmStringCell("a", nullptr, false)), 1)
+      << "bytes compare unsigned";
+  EXPECT_EQ(OmNumber(2).Compare(OmNumber(10)), -1);
+  EXPECT_EQ(OmNumber(std::nan("")).Compare(OmNumber(1e308)), 1);
+  EXPECT_EQ(OmNumber(std::nan("")).Compare(OmNumber(std::nan(""))), 0);
+  EXPECT_EQ(OmValue(1, "b", OmCellText::Labels).Compare(OmValue(2, "a", OmCellText::Labels)), -1);
+  EXPECT_EQ(OmNumber(5).Compare(OmStringCell("5", nullptr, false)), -1) << "numbers first";
+}
+
+TEST(OmCellTextClone, CloneIsADeepCopyInTheGivenRegion) {
+  OmMemoryRegion region(false);
+  OmMemoryRegion other(false);
+  icuTracker tracker({true, "en_US"});
+
+  TextPtr original(new (&region) OmStringCell("Total", &region, false));
+  OmCellMetaData meta;
+  meta.Set("id", "7");
+  original->setMeta(meta);
+  meta.Set("id", "8");  // setMeta took a copy
+  original->Footnotes().push_back(2);
+  original->setMarkers({"*"});
+  original->setTracker(&tracker);
+
+  TextPtr clone(original->Clone(&other));
+  EXPECT_EQ(OmMemoryRegion::Of(clone.get()), &other);
+  EXPECT_EQ(clone->AsString(), "Total");
+  EXPECT_EQ(clone->TextLength(), original->TextLength());
+  EXPECT_EQ(clone->Compare(*original), 0);
+  ASSERT_TRUE(clone->hasMeta());
+  EXPECT_EQ(clone->getMeta()->Get("id"), "7");
+  EXPECT_EQ(clone->getMeta()->Get("absent"), "");
+  EXPECT_THAT(clone->Footnotes(), ElementsAre(2));
+  EXPECT_THAT(clone->getMarkers(), ElementsAre("*"));
+  EXPECT_EQ(clone->getTracker(), &tracker);
+
+  clone->Footnotes().push_back(5);
+  OmCellMetaData changed;
+  changed.Set("id", "9");
+  clone->setMeta(changed);
+  EXPECT_THAT(original->Footnotes(), ElementsAre(2));
+  EXPECT_EQ(original->getMeta()->Get("id"), "7");
+
+  // Every block of the original (the object and its two byte copies) goes
+  // back to its region with it; the clone stays whole.
+  EXPECT_EQ(region.BlocksInUse(), 3u);
+  original.reset();
+  EXPECT_EQ(region.BlocksInUse(), 0u);
+  EXPECT_EQ(clone->AsEngString(), "Total");
+
+  for (const OmCellText* text : std::vector<const OmCellText*>{
+           new (&region) OmNumber(4.5), new (&region) OmMissing(),
+           new (&region) OmVariable("v", "V", OmCellText::NamesAndLabels),
+           new (&region) OmValue(3, "three", OmCellText::NamesAndLabels)}) {
+    TextPtr copy(text->Clone(&other));
+    EXPECT_EQ(OmMemoryRegion::Of(copy.get()), &other);
+    EXPECT_EQ(copy->AsString(), text->AsString());
+    EXPECT_EQ(copy->Compare(*text), 0);
+    delete text;
+  }
+  EXPECT_EQ(region.BlocksInUse(), 0u);
+}
+
+TEST(OmCellTextAnnotations, ATextWithoutAnnotationsReadsEmpty) {
+  const OmMissing missing;
+  EXPECT_FALSE(missing.hasMeta());
+  EXPECT_EQ(missing.getMeta(), nullptr);
+  EXPECT_TRUE(missing.Footnotes().empty());
+  EXPECT_TRUE(missing.getMarkers().empty());
+  EXPECT_EQ(missing.getTracker(), nullptr);
+}
+
+}  // namespace
