@@ -112,7 +112,8 @@ TEST(OmVectorCopy, CopyAndAssignmentFollowTheirRegionRules) {
   EXPECT_EQ(target.region(), &target_region);
   EXPECT_EQ(target_region.BlocksInUse(), 1u);
 
-  target = target;
+  OmVector<int>& alias = target;
+  target = alias;
   EXPECT_EQ(Contents(target), (std::vector<int>{0, 1, 2}));
 
   OmVector<int> empty(&target_region);
