@@ -14,7 +14,9 @@
 //
 // The operations below keep these invariants when their REQUIRES lines hold.
 // Nothing checks them: callers that edit entries through List() keep them
-// themselves.
+// themselves. Erasing the root, or moving a level-0 run to the end of a tree,
+// leaves several entries at level 0; the operations treat them as top-level
+// siblings.
 //
 // Ownership. The tree owns its entries and never what its items point to. No
 // operation (construction, copy, assignment, Prune, Flatten, Erase, Move,
@@ -34,6 +36,9 @@
 //   - The cached level is never refreshed. Flatten and Erase lower the levels
 //     of entries that other nodes may name; take fresh nodes for those.
 //   - A node made at the list's end has level 0.
+//   - A node's constness covers the node, not its tree: Item() and
+//     AppendChild() edit the tree through a const Node, as a const iterator
+//     of a container still writes through.
 //
 // Move. Moved entries keep their levels: nothing is rebased. The entries are
 // spliced from one list into the other, so list iterators to them (from
@@ -132,7 +137,9 @@ class ListTree {
   // Moves the entries from begin up to, but not including, end out of their
   // tree and in front of target in this tree, with their levels unchanged.
   // When the run is made of whole sibling subtrees it becomes the run of
-  // siblings directly before target.
+  // siblings directly before target. List iterators to the moved entries stay
+  // valid and now belong to this tree's list; nodes of the source that name
+  // them are stale.
   // REQUIRES: target names an entry of this tree, or its list's end.
   // REQUIRES: begin and end name positions of one other tree, end at or
   //           after begin.
@@ -192,10 +199,12 @@ class ListTree<T>::Node {
 
   // True when the next entry is the list's end or has a level not greater
   // than the cached level.
+  // REQUIRES: not at the list's end.
   bool IsLeaf() const;
 
   // The node of the entry directly after this one. It is a child only when
   // IsLeaf() is false.
+  // REQUIRES: not at the list's end.
   Node FirstChild() const;
 
   // The node just past this node's subtree, with cached level Level() + 1:
@@ -217,8 +226,8 @@ class ListTree<T>::Node {
   // REQUIRES: not at the list's end.
   Node AppendChild(const T& item) const;
 
-  // Nodes are equal when they name the same list position, whatever their
-  // trees and cached levels.
+  // Nodes are equal when they name the same list position; the tree and the
+  // cached level take no part.
   bool operator==(const Node& other) const;
   bool operator!=(const Node& other) const;
 

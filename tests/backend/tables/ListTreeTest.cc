@@ -15,7 +15,6 @@
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 using Tree = ListTree<int>;
 using Node = Tree::Node;
@@ -27,23 +26,26 @@ using Model = std::vector<std::pair<int, int>>;
 
 Model Entries(const Tree& tree) {
   Model entries;
-  for (const ListTreeData<int>& entry : tree.List())
+  for (const ListTreeData<int>& entry : tree.List()) {
     entries.emplace_back(entry.level, entry.item);
+  }
   return entries;
 }
 
 std::vector<int> Levels(const Tree& tree) {
   std::vector<int> levels;
-  for (const ListTreeData<int>& entry : tree.List())
+  for (const ListTreeData<int>& entry : tree.List()) {
     levels.push_back(entry.level);
+  }
   return levels;
 }
 
 // A tree with the given levels; each entry's item is its index.
 Tree MakeTree(const std::vector<int>& levels) {
   Tree tree;
-  for (int level : levels)
+  for (int level : levels) {
     tree.List().emplace_back(level, tree.Size());
+  }
   return tree;
 }
 
@@ -59,8 +61,9 @@ Node End(Tree& tree) {
 // NextSibling(), ChildrenEnd() and the end of Prune.
 int SubtreeEnd(const Model& model, int index) {
   int end = index + 1;
-  while (end < static_cast<int>(model.size()) && model[end].first > model[index].first)
+  while (end < static_cast<int>(model.size()) && model[end].first > model[index].first) {
     ++end;
+  }
   return end;
 }
 
@@ -175,9 +178,10 @@ TEST(ListTreeSurgery, PruneRemovesWholeBranches) {
 TEST(ListTreeSurgery, MoveSplicesSiblingRunBeforeTarget) {
   Tree source = MakeTree({0, 1, 2, 1, 2, 1});
   Tree target;
-  for (int item : {100, 101, 102})
+  for (int item : {100, 101, 102}) {
     target.List().emplace_back(item == 100 ? 0 : 1, item);
-  Tree::EntryList::iterator moved = std::next(source.List().begin(), 3);
+  }
+  Tree::Position moved = std::next(source.List().begin(), 3);
 
   // The first two level-1 branches of source go in front of 102.
   target.Move(At(target, 2), At(source, 1), At(source, 5));
@@ -267,6 +271,7 @@ Model WalkByChildren(TreeType& tree) {
     if (frame.parent >= 0) {
       EXPECT_EQ(node.Parent(), walk[frame.parent]);
     }
+    EXPECT_EQ(node.IsLeaf(), node.FirstChild() == node.ChildrenEnd());
     walk.push_back(node);
     entries.emplace_back(node.Level(), node.Item());
     if (!node.IsLeaf()) {
@@ -307,8 +312,9 @@ TEST(ListTreeModel, RandomOperationsMatchTheReference) {
         const int i = uniform(size);
         Node node = At(tree, i);
         const int end = SubtreeEnd(model, i);
-        for (int j = i + 1; j < end; ++j)
+        for (int j = i + 1; j < end; ++j) {
           --model[j].first;
+        }
         if (op == 5) {
           tree.Flatten(node);
         } else {
@@ -340,6 +346,7 @@ TEST(ListTreeModel, RandomOperationsMatchTheReference) {
         model.insert(model.begin() + t, source_model.begin() + b, source_model.begin() + e);
         source_model.erase(source_model.begin() + b, source_model.begin() + e);
       } else if (op == 8) {
+        // Copy construction, assignment and self-assignment.
         const Tree copy(tree);
         trees[1 - which] = copy;
         Tree& alias = tree;
@@ -387,13 +394,15 @@ std::string MoveFailure(Tree& tree, const Node& target, const Node& begin, const
 }
 
 TEST(ListTreeMove, ChecksPreconditionsBeforeMovingAnything) {
+  // Each case breaks one check only; were that check missing, a later one
+  // would fail instead (or, for 505, the move would go through).
   ScopedHandler throwing(&ThrowReport);
   Tree a = MakeTree({0, 1, 1});
   Tree b = MakeTree({0, 1});
   Tree c = MakeTree({0});
   EXPECT_EQ(MoveFailure(a, At(b, 1), At(c, 0), End(c)),
             "Assertion failed: target._tree == this, file backend/tables/ListTree, line 503");
-  EXPECT_EQ(MoveFailure(a, At(a, 1), At(b, 1), End(c)),
+  EXPECT_EQ(MoveFailure(a, At(a, 1), At(b, 0), End(a)),
             "Assertion failed: begin._tree == end._tree, file backend/tables/ListTree, line 504");
   EXPECT_EQ(
       MoveFailure(a, At(a, 1), At(a, 2), End(a)),
@@ -401,8 +410,8 @@ TEST(ListTreeMove, ChecksPreconditionsBeforeMovingAnything) {
   EXPECT_EQ(MoveFailure(a, At(a, 1), At(b, 0), End(b)),
             "Assertion failed: begin.Level() == target.Level(), file backend/tables/ListTree, "
             "line 506");
-  EXPECT_THAT(Levels(a), ElementsAreArray({0, 1, 1}));
-  EXPECT_THAT(Levels(b), ElementsAreArray({0, 1}));
+  EXPECT_THAT(Levels(a), ElementsAre(0, 1, 1));
+  EXPECT_THAT(Levels(b), ElementsAre(0, 1));
   EXPECT_EQ(c.Size(), 1);
 }
 
