@@ -38,6 +38,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "omcell/OmMemoryRegion.h"
 
@@ -48,9 +49,6 @@ class OmVector {
   using iterator = T*;
   using const_iterator = const T*;
   using size_type = std::size_t;
-
-  static_assert(alignof(T) <= OmMemoryRegion::kAlignment,
-                "region blocks are aligned for ordinary types only");
 
   // An empty vector in region; when initialCapacity is positive, a block of
   // that many elements is allocated at once.
@@ -74,6 +72,19 @@ class OmVector {
   // Inserts a copy of value before position and returns its address.
   // REQUIRES: begin() <= position <= end().
   T* insert(const T* position, const T& value);
+
+  // Constructs an element from args before position (at the end) and
+  // returns its address. Grows as insert and push_back do.
+  // REQUIRES: begin() <= position <= end(); args do not refer into this
+  // vector.
+  template <typename... Args>
+  T* emplace(const T* position, Args&&... args);
+  template <typename... Args>
+  T* emplace_back(Args&&... args);
+
+  // Exchanges the contents, capacities and regions of the two vectors,
+  // without touching an element.
+  void swap(OmVector& other);
 
   // Destroys the element at position and shifts the following ones down.
   // REQUIRES: begin() <= position < end().
@@ -113,6 +124,8 @@ class OmVector {
   void DestroyAndRelease();
   T* AppendWithinCapacity(const T& value);
   T* InsertAt(std::size_t index, const T& value);
+  template <typename... Args>
+  T* EmplaceAt(std::size_t index, Args&&... args);
 
   OmMemoryRegion* _region;
   T* _first = nullptr;
@@ -166,6 +179,8 @@ void OmVector<T>::DestroyAndRelease() {
 
 template <typename T>
 void OmVector<T>::reserve(std::size_t n) {
+  static_assert(alignof(T) <= OmMemoryRegion::kAlignment,
+                "region blocks are aligned for ordinary types only");
   if (capacity() >= n) return;
   if (n > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_alloc();
   T* block = static_cast<T*>(_region->Allocate(n * sizeof(T)));
@@ -204,31 +219,49 @@ T* OmVector<T>::insert(const T* position, const T& value) {
 
 template <typename T>
 T* OmVector<T>::InsertAt(std::size_t index, const T& value) {
-  if (_end == _capacityEnd) {
-    if (Holds(value)) {
-      // Growing releases the block that holds value: copy it out first.
-      const T copy(value);
-      reserve(GrownCapacity());
-      return InsertAt(index, copy);
-    }
-    reserve(GrownCapacity());
-  }
-  if (index == size()) return AppendWithinCapacity(value);
-  if (Holds(value)) {
-    // The shift below would move value: insert a copy of it instead.
+  if (Holds(value) && (_end == _capacityEnd || index < size())) {
+    // Growing would release the block that holds value, and shifting would
+    // move it: insert a copy of it instead.
     const T copy(value);
-    return InsertAt(index, copy);
+    return EmplaceAt(index, copy);
   }
+  return EmplaceAt(index, value);
+}
+
+template <typename T>
+template <typename... Args>
+T* OmVector<T>::emplace(const T* position, Args&&... args) {
+  return EmplaceAt(static_cast<std::size_t>(position - _first), std::forward<Args>(args)...);
+}
+
+template <typename T>
+template <typename... Args>
+T* OmVector<T>::emplace_back(Args&&... args) {
+  return EmplaceAt(size(), std::forward<Args>(args)...);
+}
+
+template <typename T>
+template <typename... Args>
+T* OmVector<T>::EmplaceAt(std::size_t index, Args&&... args) {
+  if (_end == _capacityEnd) reserve(GrownCapacity());
   T* slot = _first + index;
   Relocate(slot + 1, slot, size() - index);
   try {
-    new (static_cast<void*>(slot)) T(value);
+    new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
   } catch (...) {
     Relocate(slot, slot + 1, size() - index);
     throw;
   }
   ++_end;
   return slot;
+}
+
+template <typename T>
+void OmVector<T>::swap(OmVector& other) {
+  std::swap(_region, other._region);
+  std::swap(_first, other._first);
+  std::swap(_end, other._end);
+  std::swap(_capacityEnd, other._capacityEnd);
 }
 
 template <typename T>
