@@ -7,6 +7,7 @@
 #include "omcell/OmCellMetaData.h"
 #include "omcell/OmCellProperties.h"
 #include "omcell/OmCellText.h"
+#include "omcell/OmComposite.h"
 #include "omcell/OmMemoryRegion.h"
 #include "omcell/OmMissing.h"
 #include "omcell/OmNumber.h"

@@ -37,11 +37,14 @@ TEST(OmCellTextKinds, EachKindVisitsItsOwnSlot) {
   OmVariable variable("age", "Age in years", OmCellText::Labels);
   OmValue value(1.0, "Male", OmCellText::Labels);
   OmMissing missing;
+  OmComposite composite;
   KindRecorder recorder;
-  for (OmCellText* each : std::vector<OmCellText*>{&text, &number, &variable, &value, &missing}) {
+  for (OmCellText* each :
+       std::vector<OmCellText*>{&text, &number, &variable, &value, &missing, &composite}) {
     each->Accept(recorder);
   }
-  EXPECT_THAT(recorder.kinds, ElementsAre("string", "number", "variable", "value", "missing"));
+  EXPECT_THAT(recorder.kinds,
+              ElementsAre("string", "number", "variable", "value", "missing", "composite"));
 }
 
 TEST(OmCellTextStrings, KindsShowTheirContent) {
@@ -214,6 +217,73 @@ TEST(OmCellTextAnnotations, ATextWithoutAnnotationsReadsEmpty) {
   EXPECT_TRUE(missing.Footnotes().empty());
   EXPECT_TRUE(missing.getMarkers().empty());
   EXPECT_EQ(missing.getTracker(), nullptr);
+}
+
+// "Mean " then 2.50 with a nested note "a", then " (n=3)".
+void FillMean(OmComposite& composite) {
+  OmComposite::PartTree::Node root = composite.Parts().Root();
+  composite.AddPart(root, OmStringCell("Mean ", nullptr, false));
+  OmNumber mean(2.5);
+  mean.SetDecimals(2);
+  OmComposite::PartTree::Node number = composite.AddPart(root, mean);
+  composite.AddPart(number, OmStringCell("a", nullptr, false));
+  composite.AddPart(root, OmStringCell(" (n=3)", nullptr, false));
+}
+
+TEST(OmCompositeParts, ReadInPreOrderAndCloneDeeply) {
+  OmMemoryRegion region(false);
+  OmMemoryRegion other(false);
+  TextPtr composite(new (&region) OmComposite(&region));
+  FillMean(static_cast<OmComposite&>(*composite));
+  EXPECT_EQ(composite->AsString(), "Mean 2.50a (n=3)");
+  EXPECT_EQ(composite->TextLength(), 16u);
+  EXPECT_TRUE(composite->IsComposite());
+
+  TextPtr clone(composite->Clone(&other));
+  EXPECT_EQ(clone->AsString(), composite->AsString());
+  EXPECT_EQ(clone->Compare(*composite), 0);
+  const auto& parts = static_cast<const OmComposite&>(*clone).Parts();
+  const auto& originalParts = static_cast<const OmComposite&>(*composite).Parts();
+  EXPECT_EQ(parts.Region(), &other);
+  EXPECT_EQ(parts.Root().Child(1).FirstChild().Value()->AsString(), "a");
+  EXPECT_NE(*parts.Root().Child(1), *originalParts.Root().Child(1)) << "parts are not shared";
+  EXPECT_EQ(OmMemoryRegion::Of(*parts.Root().Child(1)), &other);
+
+  composite.reset();
+  EXPECT_EQ(region.BlocksInUse(), 0u) << "every part and child block goes with the composite";
+  EXPECT_EQ(clone->AsString(), "Mean 2.50a (n=3)");
+  clone.reset();
+  EXPECT_EQ(other.BlocksInUse(), 0u);
+}
+
+TEST(OmCompositeParts, CompareReadsPartsInOrder) {
+  OmComposite mean;
+  FillMean(mean);
+  OmComposite prefix;
+  prefix.AddPart(prefix.Parts().Root(), OmStringCell("Mean ", nullptr, false));
+  EXPECT_EQ(prefix.Compare(mean), -1) << "a proper prefix orders first";
+  EXPECT_EQ(mean.Compare(prefix), 1);
+
+  OmComposite different;
+  different.AddPart(different.Parts().Root(), OmStringCell("Max ", nullptr, false));
+  EXPECT_EQ(different.Compare(mean), -1);
+
+  OmComposite withNull;
+  withNull.Parts().AppendChild(withNull.Parts().Root(), nullptr);
+  EXPECT_EQ(withNull.Compare(prefix), -1) << "a missing part orders first";
+  EXPECT_EQ(withNull.AsString(), "");
+  EXPECT_EQ(OmStringCell("zzz", nullptr, false).Compare(mean), -1) << "strings before composites";
+}
+
+TEST(OmCompositeParts, DeepPartTreesCloneAndDieWithoutRecursion) {
+  OmComposite composite;
+  OmComposite::PartTree::Node node = composite.Parts().Root();
+  const OmStringCell piece("x", nullptr, false);
+  for (int level = 0; level < 100000; ++level)
+    node = composite.AddPart(node, piece);
+  TextPtr clone(composite.Clone(nullptr));
+  EXPECT_EQ(clone->TextLength(), 100000u);
+  EXPECT_EQ(clone->Compare(composite), 0);
 }
 
 }  // namespace
