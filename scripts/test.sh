@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds omtree and runs every test: installs missing packages, checks the
-# formatting, builds with warnings as errors and runs the tests, then does
-# the same in a build with the address and undefined-behaviour sanitizers.
+# formatting, builds with warnings as errors, runs the tests and runs each
+# benchmark once, then builds and tests again with the address and
+# undefined-behaviour sanitizers.
 #
 #   scripts/test.sh            everything
 #   scripts/test.sh --quick    the ordinary build and its tests only
@@ -32,7 +33,11 @@ build_and_test() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
-build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++
+build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
+  -DOMTREE_BUILD_BENCHMARKS=ON
+
+echo "== Benchmarks, one short run each (a smoke test: times are not checked)"
+build/release/bench/omtree_bench --benchmark_min_time=0.01
 
 if [ "$quick" -eq 0 ]; then
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \

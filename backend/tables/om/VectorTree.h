@@ -48,6 +48,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "backend/omtree/cell/Vector.h"
@@ -58,9 +59,10 @@ class OmVectorTree {
  public:
   // One stored node.
   struct Entry {
-    // A childless entry holding a copy of value, whose children will come
-    // from region.
+    // A childless entry holding a copy of value (value itself when it is
+    // an rvalue), whose children will come from region.
     Entry(const T& value, OmMemoryRegion* region, Entry* parent);
+    Entry(T&& value, OmMemoryRegion* region, Entry* parent);
 
     // A deep copy of source's branch: a copy of its value and, in order,
     // deep copies of its children, every children vector in region. The
@@ -188,7 +190,9 @@ class OmVectorTree {
   OmMemoryRegion* Region() const { return _root.children.region(); }
 
   // Appends a copy of value as parent's last child and returns its handle.
+  // The rvalue form moves value into the tree instead.
   Node AppendChild(const Node& parent, const T& value);
+  Node AppendChild(const Node& parent, T&& value);
 
   // Removes node with its branch; the following siblings move down one slot.
   // REQUIRES: !node.IsRoot().
@@ -255,6 +259,9 @@ class OmVectorTree {
   // Whether value lies inside the block of children.
   static bool Within(const T* value, const OmVector<Entry>& children);
 
+  template <typename Value>
+  Node AppendValue(const Node& parent, Value&& value);
+
   Entry _root;
 };
 
@@ -263,6 +270,10 @@ class OmVectorTree {
 template <typename T>
 OmVectorTree<T>::Entry::Entry(const T& entryValue, OmMemoryRegion* region, Entry* entryParent)
     : value(entryValue), children(region), parent(entryParent) {}
+
+template <typename T>
+OmVectorTree<T>::Entry::Entry(T&& entryValue, OmMemoryRegion* region, Entry* entryParent)
+    : value(std::move(entryValue)), children(region), parent(entryParent) {}
 
 template <typename T>
 OmVectorTree<T>::Entry::Entry(const Entry& source, Entry* entryParent, OmMemoryRegion* region)
@@ -355,15 +366,26 @@ OmVectorTree<T>::OmVectorTree(const T& rootValue, OmMemoryRegion* region)
 
 template <typename T>
 typename OmVectorTree<T>::Node OmVectorTree<T>::AppendChild(const Node& parent, const T& value) {
+  return AppendValue(parent, value);
+}
+
+template <typename T>
+typename OmVectorTree<T>::Node OmVectorTree<T>::AppendChild(const Node& parent, T&& value) {
+  return AppendValue(parent, std::move(value));
+}
+
+template <typename T>
+template <typename Value>
+typename OmVectorTree<T>::Node OmVectorTree<T>::AppendValue(const Node& parent, Value&& value) {
   Entry& holder = *parent._entry;
   OmVector<Entry>& children = holder.children;
   if (children.size() == children.capacity() && Within(&value, children)) {
     // Growing releases the block that holds value.
-    const T copy(value);
-    return AppendChild(parent, copy);
+    T copy(value);
+    return AppendValue(parent, std::move(copy));
   }
   const Entry* oldBlock = children.begin();
-  Entry* child = children.emplace_back(value, Region(), &holder);
+  Entry* child = children.emplace_back(std::forward<Value>(value), Region(), &holder);
   if (children.begin() != oldBlock) {
     // Every child moved: their own children must follow.
     for (Entry& moved : children)
