@@ -193,6 +193,11 @@ class ListTree<T>::Node {
   // The cached level.
   int32_t Level() const;
 
+  // The tree whose list holds the entry, and the entry's place in that
+  // list (for callers that walk or edit the list directly).
+  ListTree* Tree() const { return _tree; }
+  Position ListPosition() const { return _position; }
+
   // The item of this node's entry, writable.
   // REQUIRES: not at the list's end.
   T& Item() const;
