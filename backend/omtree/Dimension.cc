@@ -10,31 +10,6 @@ namespace {
 
 using ConstNode = OmDimension::ConstNode;
 
-// Calls visit(node) for every node below top, in pre-order, descending into a
-// node's children only when descend(node) is true. Climbs by parent links, so
-// no stack grows with the depth of the tree.
-template <typename Descend, typename Visit>
-void WalkBelow(ConstNode top, Descend descend, Visit visit) {
-  if (top.IsLeaf()) return;
-  ConstNode node = top.FirstChild();
-  for (;;) {
-    visit(node);
-    if (!node.IsLeaf() && descend(node)) {
-      node = node.FirstChild();
-      continue;
-    }
-    for (;;) {
-      const ConstNode parent = node.Parent();
-      if (node != parent.LastChild()) {
-        ++node;
-        break;
-      }
-      if (parent == top) return;
-      node = parent;
-    }
-  }
-}
-
 // The tracker of from's text, given to to's text when both have one.
 void ShareTracker(const OmDimensionNode& from, OmDimensionNode& to) {
   if (from.Text() != nullptr && to.Text() != nullptr) {
@@ -97,7 +72,7 @@ unsigned int OmDimension::getMaximumDepth() const {
 
 unsigned int OmDimension::getDepth(ConstNode node) const {
   unsigned int deepest = node.Level();
-  WalkBelow(
+  Tree::WalkBelow(
       node, [](ConstNode) { return true; },
       [&deepest](ConstNode below) { deepest = std::max(deepest, below.Level()); });
   return deepest;
@@ -176,7 +151,7 @@ void OmDimension::Delete(Node& node) {
 
 int OmDimension::CountCategories() const {
   std::uint32_t largest = 0;
-  WalkBelow(
+  Tree::WalkBelow(
       Root(), [](ConstNode node) { return node->IsGroup(); },
       [&largest](ConstNode node) {
         if (!node->IsGroup()) {

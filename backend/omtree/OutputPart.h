@@ -83,6 +83,9 @@ class OMTREE_EXPORT OmOutputPart {
   OmOutputPart(const OmOutputPart& other);
   OmOutputPart& operator=(const OmOutputPart& other);
 
+  // The outline text, for derived items that stamp or convert it in place.
+  OmCellText* MutableOutlineText() { return _outlineText; }
+
   // Replaces the outline text by a clone of text. The clone is taken first,
   // so text may be the item's own outline text.
   void ReplaceOutlineText(const OmCellText& text);

@@ -189,6 +189,13 @@ class OmVectorTree {
 
   OmMemoryRegion* Region() const { return _root.children.region(); }
 
+  // Calls visit(node) for every node below top in pre-order, descending into
+  // a node's children only when descend(node) is true. Handle is Node or
+  // ConstNode. Climbs by parent links, so no stack grows with the depth.
+  // visit must not change the tree's shape.
+  template <typename Handle, typename Descend, typename Visit>
+  static void WalkBelow(Handle top, Descend descend, Visit visit);
+
   // Appends a copy of value as parent's last child and returns its handle.
   // The rvalue form moves value into the tree instead.
   Node AppendChild(const Node& parent, const T& value);
@@ -358,6 +365,29 @@ typename OmVectorTree<T>::ConstNode OmVectorTree<T>::ConstNode::Counterpart(
   for (int offset : OffsetsFromRoot(_entry, _level))
     counterpart = counterpart.Child(offset);
   return counterpart;
+}
+
+template <typename T>
+template <typename Handle, typename Descend, typename Visit>
+void OmVectorTree<T>::WalkBelow(Handle top, Descend descend, Visit visit) {
+  if (top.IsLeaf()) return;
+  Handle node = top.FirstChild();
+  for (;;) {
+    visit(node);
+    if (!node.IsLeaf() && descend(node)) {
+      node = node.FirstChild();
+      continue;
+    }
+    for (;;) {
+      const Handle parent = node.Parent();
+      if (node != parent.LastChild()) {
+        ++node;
+        break;
+      }
+      if (parent == top) return;
+      node = parent;
+    }
+  }
 }
 
 template <typename T>
