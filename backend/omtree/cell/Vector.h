@@ -98,6 +98,10 @@ class OmVector {
   // first), or shrinks to n by erasing the elements from n on.
   void resize(std::size_t n, const T& value);
 
+  // The capacity that an append or insert gives a full vector of count
+  // elements: the smallest 4 * 2^k greater than count.
+  static std::size_t GrownCapacity(std::size_t count);
+
   std::size_t size() const { return static_cast<std::size_t>(_end - _first); }
   std::size_t capacity() const { return static_cast<std::size_t>(_capacityEnd - _first); }
   bool empty() const { return _end == _first; }
@@ -120,7 +124,6 @@ class OmVector {
   }
 
   bool Holds(const T& value) const { return &value >= _first && &value < _end; }
-  std::size_t GrownCapacity() const;
   void DestroyAndRelease();
   T* AppendWithinCapacity(const T& value);
   T* InsertAt(std::size_t index, const T& value);
@@ -193,9 +196,9 @@ void OmVector<T>::reserve(std::size_t n) {
 }
 
 template <typename T>
-std::size_t OmVector<T>::GrownCapacity() const {
+std::size_t OmVector<T>::GrownCapacity(std::size_t count) {
   std::size_t grown = 4;
-  while (grown <= size())
+  while (grown <= count)
     grown *= 2;
   return grown;
 }
@@ -243,7 +246,7 @@ T* OmVector<T>::emplace_back(Args&&... args) {
 template <typename T>
 template <typename... Args>
 T* OmVector<T>::EmplaceAt(std::size_t index, Args&&... args) {
-  if (_end == _capacityEnd) reserve(GrownCapacity());
+  if (_end == _capacityEnd) reserve(GrownCapacity(size()));
   T* slot = _first + index;
   Relocate(slot + 1, slot, size() - index);
   try {

@@ -46,11 +46,13 @@ std::vector<std::pair<Index, std::string>> InWalkOrder(const std::map<Index, std
 
 // Random sets, replacements, null sets, deletions and added dimensions,
 // compared with a map after every step: lookups, and the whole walk.
-TEST(OmPivotTableCells, RandomOperationsMatchAMap) {
-  std::mt19937 random(17);
+class OmPivotTableModel : public ::testing::TestWithParam<int> {};
+
+TEST_P(OmPivotTableModel, RandomOperationsMatchAMap) {
+  std::mt19937 random(static_cast<unsigned>(17 + GetParam()));
   OmPivotTable table = MakeTable();
-  table.AddDimension(Text("d0"));
-  table.AddDimension(Text("d1"));
+  for (int d = 0; d < GetParam(); ++d)
+    table.AddDimension(Text("d" + std::to_string(d)));
   std::map<Index, std::string> model;
   auto randomIndex = [&] {
     Index index(table.NDimensions());
@@ -113,6 +115,8 @@ TEST(OmPivotTableCells, RandomOperationsMatchAMap) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(StartingDimensions, OmPivotTableModel, ::testing::Values(1, 2, 3));
 
 TEST(OmPivotTableCells, WalkOrderAndEmptyPaths) {
   OmPivotTable table = MakeTable();
