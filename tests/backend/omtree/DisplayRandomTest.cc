@@ -208,6 +208,7 @@ TEST(OmDisplayRandom, HeadingsAgreeWithTheTable) {
         ASSERT_EQ(rows.getNonEmptyRows(), rowsExpected);
       }
       bool anyCell = false;
+      std::size_t displayed = 0;
       for (int c = 0; c < columns.NColumns(); ++c) {
         ASSERT_EQ(columns.Column(c).size(), static_cast<std::size_t>(columns.NRows()));
         const auto leaves = columns.ColumnCategories(c);
@@ -229,6 +230,7 @@ TEST(OmDisplayRandom, HeadingsAgreeWithTheTable) {
           const bool stored = made.cells.count(cellIndex) != 0;
           ASSERT_EQ(table.Cell(cellIndex) != nullptr, stored);
           columnHolds = columnHolds || stored;
+          displayed += stored ? 1 : 0;
         }
         if (hide && rows.NRows() > 0) {
           ASSERT_TRUE(columnHolds) << "a shown column holds a cell";
@@ -240,6 +242,19 @@ TEST(OmDisplayRandom, HeadingsAgreeWithTheTable) {
       }
       if (rows.NRows() > 0) {
         ASSERT_EQ(rows.CornerText().size(), static_cast<std::size_t>(rows.NColumns()));
+      }
+      if (hide) {
+        // Every stored cell of the layer is displayed, found through the
+        // three Fill operations.
+        const auto inLayer =
+            std::count_if(made.cells.begin(), made.cells.end(), [&](const auto& cell) {
+              for (short d : layerList) {
+                if (cell.first[static_cast<std::size_t>(d)] != current[static_cast<std::size_t>(d)])
+                  return false;
+              }
+              return true;
+            });
+        ASSERT_EQ(displayed, static_cast<std::size_t>(inLayer));
       }
     }
     std::size_t layerTotal = 1;

@@ -1,0 +1,86 @@
+// Golden outputs of the text renderer: the demo document in both rule styles
+// and small tables that pin the layout rules. A change in layout shows up as
+// a diff against the files in golden/; run with OMTREE_UPDATE_GOLDEN=1 to
+// rewrite them after a deliberate change, and review the diff.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "Demo.h"
+#include "Render.h"
+#include "tests/backend/omtree/DisplayTestSupport.h"
+
+namespace {
+
+using namespace display_test;  // NOLINT: table builders
+
+void ExpectGolden(const std::string& name, const std::string& actual) {
+  const std::string path = std::string(OMTREE_GOLDEN_DIR) + "/" + name;
+  if (std::getenv("OMTREE_UPDATE_GOLDEN") != nullptr) {
+    std::ofstream(path, std::ios::binary) << actual;
+    return;
+  }
+  std::ifstream file(path, std::ios::binary);
+  ASSERT_TRUE(file.good()) << "missing golden file " << path;
+  std::stringstream expected;
+  expected << file.rdbuf();
+  EXPECT_EQ(actual, expected.str()) << "differs from " << path;
+}
+
+TEST(RenderGolden, DemoDocument) {
+  const std::unique_ptr<OmOutputTree> demo = omrender::MakeDemoDocument();
+  omrender::Options options;
+  ExpectGolden("demo.txt", omrender::RenderDocument(*demo, options));
+  options.ascii = true;
+  options.hideEmpty = true;
+  options.namesInCorner = true;
+  ExpectGolden("demo-ascii-hide-empty-names.txt", omrender::RenderDocument(*demo, options));
+  options.layer = 3;
+  ExpectGolden("demo-ascii-layer-3.txt", omrender::RenderDocument(*demo, options));
+}
+
+// A table of two row dimensions, one column dimension with a group and a
+// hidden leaf, and one layer dimension with an empty layer, rendered with
+// each option that changes the layout.
+TEST(RenderGolden, LayoutRules) {
+  OmPivotTable table(OmStringCell("Rules", nullptr, false), OmStringCell("Rules", nullptr, false),
+                     false);
+  const OmStringCell note("A note on a label.", nullptr, false);
+  const int mark = table.Footnote(OmFootnote(&note, nullptr, nullptr), false);
+  AddDimension(table, "Inner", {Leaf("i1"), Group("hidden labels!", {Leaf("i2")})});
+  OmDimension& outer = AddDimension(table, "Outer-", {Leaf("o1"), Leaf("o2")});
+  outer.Root().FirstChild()->Text()->Footnotes().push_back(static_cast<short>(mark));
+  AddDimension(table, "Columns",
+               {Group("Span", {Leaf("c1"), Leaf("c2 wide label")}), Leaf("c3-"), Leaf("c4")});
+  AddDimension(table, "Layer", {Leaf("full"), Leaf("empty")});
+  for (int i = 0; i < 2; ++i) {
+    for (int o = 0; o < 2; ++o) {
+      for (int c = 0; c < 3; ++c) {
+        if (i == 1 && o == 1) continue;  // an empty row
+        if (c == 2) continue;            // an empty column
+        table.Cell({i, o, c, 0}, OmNumber(100 * i + 10 * o + c));
+      }
+    }
+  }
+  table.Cell({0, 0, 3, 0}, OmStringCell("text", nullptr, false));
+  table.Rows().push_back(0);
+  table.Rows().push_back(1);
+  table.Columns().push_back(2);
+  table.Layers().push_back(3);
+  table.EndTable();
+
+  omrender::Options options;
+  std::string out = omrender::RenderTable(table, options);
+  options.hideEmpty = true;
+  out += omrender::RenderTable(table, options);
+  options.namesInCorner = true;
+  options.ascii = true;
+  out += omrender::RenderTable(table, options);
+  ExpectGolden("layout-rules.txt", out);
+}
+
+}  // namespace

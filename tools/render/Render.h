@@ -1,0 +1,42 @@
+// Plain-text rendering of output documents, written against the library's
+// public interface only. The outline reads top to bottom, indented by level:
+// headings and procedure headings (with their commands), text blocks line by
+// line, logs, page titles, one-line summaries of charts, models and answer
+// trees, and pivot tables laid out through the display headings: the title,
+// per layer its labels, the corner, the column headings (a group label spans
+// the columns of its leaves), the row labels (a group label stands once at
+// the top of its rows), the cells (numbers right-aligned), footnote marks
+// ([a], [b], ... in the table's footnote order), the footnotes and the
+// caption. Column widths follow the display width of UTF-8 text.
+
+#ifndef OMTREE_TOOLS_RENDER_RENDER_H_
+#define OMTREE_TOOLS_RENDER_RENDER_H_
+
+#include <string>
+
+#include "backend/omtree/omtree.h"
+
+namespace omrender {
+
+struct Options {
+  // Rules drawn with + - | instead of box-drawing characters.
+  bool ascii = false;
+  // Leave out the rows, columns and layers that hold no cell.
+  bool hideEmpty = false;
+  // Show the row dimensions' names in the corner instead of the heading.
+  bool namesInCorner = false;
+  // The one layer to show, counted from 0 among the shown layers; -1 for
+  // every layer.
+  int layer = -1;
+};
+
+// The whole outline, one item after the other.
+std::string RenderDocument(OmOutputTree& tree, const Options& options);
+
+// One pivot table, each line preceded by indent.
+std::string RenderTable(OmPivotTable& table, const Options& options,
+                        const std::string& indent = "");
+
+}  // namespace omrender
+
+#endif  // OMTREE_TOOLS_RENDER_RENDER_H_
