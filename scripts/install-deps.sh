@@ -4,8 +4,9 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang clang-format
+  cmake ninja-build g++ clang clang-format pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
+  libcli11-dev libutf8proc-dev doxygen
 )
 
 missing=()

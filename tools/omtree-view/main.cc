@@ -24,10 +24,10 @@ int main(int argc, char** argv) {
                "Show the row dimensions' names in the corner instead of the row labels.");
   app.add_option("--layer", options.layer,
                  "Show only this layer of each table, counted from 0 (default: every layer).")
-      ->check(CLI::Range(0, 1 << 30));
+      ->check(CLI::NonNegativeNumber);
   app.footer(
       "Exit status: 0 on success, 2 on a usage error.\n"
-      "Example: omtree-view --demo --hide-empty --names-in-corner");
+      "Example: omtree-view --demo --hide-empty --names-in-corner\n");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
