@@ -1,10 +1,19 @@
-// The cell store, the hot path of the library: set, get, replace, delete and
-// full iteration on a dense 1000 x 1000 table and on a sparse table of four
-// dimensions (178^4, about 10^9 possible cells) holding 10^5 random cells,
-// each beside the same work on a std::map keyed by the index.
+// The cell store, the hot path of the library, beside what a user would pick
+// instead: set (clone + stamp), replace, get, delete and full iteration, and
+// the memory each stored cell costs. Data sets (the benchmark argument):
+//   0: dense, 1000 x 1000, every cell;
+//   1: sparse, 4 dimensions of 178 categories (about 10^9 possible cells),
+//      10^5 random cells;
+//   2: the same with 10^6 random cells.
+// Stores: the pivot table; std::map keyed by the index; absl::flat_hash_map
+// keyed by the index; and, for the dense set only, a plain vector of text
+// pointers indexed directly, the practical limit.
 
+#include <absl/container/flat_hash_map.h>
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <random>
@@ -15,182 +24,261 @@
 namespace {
 
 using Index = std::vector<int>;
-using MapStore = std::map<Index, std::unique_ptr<OmCellText>>;
 
-std::vector<Index> DenseIndexes() {
+std::vector<Index> MakeIndexes(int dataSet) {
   std::vector<Index> indexes;
-  indexes.reserve(1000 * 1000);
-  for (int column = 0; column < 1000; ++column) {
-    for (int row = 0; row < 1000; ++row)
-      indexes.push_back({row, column});
+  if (dataSet == 0) {
+    indexes.reserve(1000 * 1000);
+    for (int column = 0; column < 1000; ++column) {
+      for (int row = 0; row < 1000; ++row)
+        indexes.push_back({row, column});
+    }
+    return indexes;
   }
-  return indexes;
-}
-
-std::vector<Index> SparseIndexes() {
+  const int count = dataSet == 1 ? 100000 : 1000000;
   std::mt19937 random(42);
-  std::vector<Index> indexes;
-  indexes.reserve(100000);
-  for (int i = 0; i < 100000; ++i) {
+  indexes.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
     Index index(4);
     for (int& subscript : index)
       subscript = static_cast<int>(random() % 178);
     indexes.push_back(index);
   }
+  std::sort(indexes.begin(), indexes.end());
+  indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+  std::shuffle(indexes.begin(), indexes.end(), std::mt19937(9));
   return indexes;
 }
 
-const std::vector<Index>& Indexes(int sparse) {
-  static const std::vector<Index> dense = DenseIndexes();
-  static const std::vector<Index> scattered = SparseIndexes();
-  return sparse ? scattered : dense;
+const std::vector<Index>& Indexes(int dataSet) {
+  static std::vector<Index> sets[3];
+  if (sets[dataSet].empty()) sets[dataSet] = MakeIndexes(dataSet);
+  return sets[dataSet];
 }
 
-// The indexes in an order unrelated to the store's, for lookups.
-std::vector<Index> Shuffled(const std::vector<Index>& indexes) {
-  std::vector<Index> shuffled = indexes;
-  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
-  return shuffled;
-}
-
-std::unique_ptr<OmPivotTable> FilledTable(const std::vector<Index>& indexes) {
-  const OmStringCell label("Cells", nullptr, false);
-  auto table = std::make_unique<OmPivotTable>(label, label, false);
-  for (std::size_t d = 0; d < indexes.front().size(); ++d)
-    table->AddDimension(label);
-  const OmNumber value(1.5);
-  for (const Index& index : indexes)
-    table->Cell(index, value);
-  return table;
-}
-
-MapStore FilledMap(const std::vector<Index>& indexes) {
-  MapStore map;
-  const OmNumber value(1.5);
-  for (const Index& index : indexes)
-    map[index].reset(value.Clone(nullptr));
-  return map;
-}
-
-void BM_TableSet(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  for (auto _ : state)
-    benchmark::DoNotOptimize(FilledTable(indexes));
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(indexes.size()));
-}
-
-void BM_MapSet(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  for (auto _ : state)
-    benchmark::DoNotOptimize(FilledMap(indexes));
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(indexes.size()));
-}
-
-void BM_TableGet(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  const std::unique_ptr<OmPivotTable> table = FilledTable(indexes);
-  const std::vector<Index> lookups = Shuffled(indexes);
-  for (auto _ : state) {
-    for (const Index& index : lookups)
-      benchmark::DoNotOptimize(table->Cell(index));
+// The indexes in another order, for lookups.
+const std::vector<Index>& Lookups(int dataSet) {
+  static std::vector<Index> sets[3];
+  if (sets[dataSet].empty()) {
+    sets[dataSet] = Indexes(dataSet);
+    std::shuffle(sets[dataSet].begin(), sets[dataSet].end(), std::mt19937(7));
   }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lookups.size()));
+  return sets[dataSet];
 }
 
-void BM_MapGet(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  const MapStore map = FilledMap(indexes);
-  const std::vector<Index> lookups = Shuffled(indexes);
-  for (auto _ : state) {
-    for (const Index& index : lookups)
-      benchmark::DoNotOptimize(map.find(index));
+// The stores, behind one small interface.
+
+class TableStore {
+ public:
+  explicit TableStore(int dataSet) : _table(Label(), Label(), false) {
+    for (int d = 0; d < (dataSet == 0 ? 2 : 4); ++d)
+      _table.AddDimension(Label());
   }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(lookups.size()));
-}
-
-void BM_TableReplace(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  const std::unique_ptr<OmPivotTable> table = FilledTable(indexes);
-  const OmNumber value(2.5);
-  for (auto _ : state) {
-    for (const Index& index : indexes)
-      table->Cell(index, value);
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(indexes.size()));
-}
-
-void BM_MapReplace(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  MapStore map = FilledMap(indexes);
-  const OmNumber value(2.5);
-  for (auto _ : state) {
-    for (const Index& index : indexes)
-      map[index].reset(value.Clone(nullptr));
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(indexes.size()));
-}
-
-void BM_TableDelete(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::unique_ptr<OmPivotTable> table = FilledTable(indexes);
-    state.ResumeTiming();
-    for (const Index& index : indexes)
-      table->deleteCell(index);
-    state.PauseTiming();
-    table.reset();
-    state.ResumeTiming();
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(indexes.size()));
-}
-
-void BM_MapDelete(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  for (auto _ : state) {
-    state.PauseTiming();
-    MapStore map = FilledMap(indexes);
-    state.ResumeTiming();
-    for (const Index& index : indexes)
-      map.erase(index);
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(indexes.size()));
-}
-
-void BM_TableIterate(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  const std::unique_ptr<const OmPivotTable> table = FilledTable(indexes);
-  for (auto _ : state) {
-    for (OmPivotTable::ConstIterator it = table->FirstCell(); it.Cell() != nullptr; ++it) {
-      benchmark::DoNotOptimize(it.Cell());
+  void Set(const Index& index, const OmCellText& text) { _table.Cell(index, text); }
+  const OmCellText* Get(const Index& index) const { return _table.Cell(index); }
+  void Delete(const Index& index) { _table.deleteCell(index); }
+  template <typename Visit>
+  void Iterate(Visit visit) const {
+    for (OmPivotTable::ConstIterator it = _table.FirstCell(); it.Cell() != nullptr; ++it) {
+      visit(it.Cell());
     }
   }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(indexes.size()));
-}
 
-void BM_MapIterate(benchmark::State& state) {
-  const std::vector<Index>& indexes = Indexes(static_cast<int>(state.range(0)));
-  const MapStore map = FilledMap(indexes);
-  for (auto _ : state) {
-    for (const auto& entry : map)
-      benchmark::DoNotOptimize(entry.second.get());
+ private:
+  static OmStringCell Label() { return OmStringCell("cells", nullptr, false); }
+  OmPivotTable _table;
+};
+
+class MapStore {
+ public:
+  explicit MapStore(int) {}
+  void Set(const Index& index, const OmCellText& text) { _cells[index].reset(text.Clone(nullptr)); }
+  const OmCellText* Get(const Index& index) const {
+    const auto found = _cells.find(index);
+    return found != _cells.end() ? found->second.get() : nullptr;
   }
-  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(indexes.size()));
+  void Delete(const Index& index) { _cells.erase(index); }
+  template <typename Visit>
+  void Iterate(Visit visit) const {
+    for (const auto& cell : _cells)
+      visit(cell.second.get());
+  }
+
+ private:
+  std::map<Index, std::unique_ptr<OmCellText>> _cells;
+};
+
+class HashStore {
+ public:
+  explicit HashStore(int) {}
+  void Set(const Index& index, const OmCellText& text) { _cells[index].reset(text.Clone(nullptr)); }
+  const OmCellText* Get(const Index& index) const {
+    const auto found = _cells.find(index);
+    return found != _cells.end() ? found->second.get() : nullptr;
+  }
+  void Delete(const Index& index) { _cells.erase(index); }
+  template <typename Visit>
+  void Iterate(Visit visit) const {
+    for (const auto& cell : _cells)
+      visit(cell.second.get());
+  }
+
+ private:
+  absl::flat_hash_map<Index, std::unique_ptr<OmCellText>> _cells;
+};
+
+// Dense data only: row + 1000 * column.
+class VectorStore {
+ public:
+  explicit VectorStore(int) : _cells(1000 * 1000) {}
+  void Set(const Index& index, const OmCellText& text) {
+    _cells[Slot(index)].reset(text.Clone(nullptr));
+  }
+  const OmCellText* Get(const Index& index) const { return _cells[Slot(index)].get(); }
+  void Delete(const Index& index) { _cells[Slot(index)].reset(); }
+  template <typename Visit>
+  void Iterate(Visit visit) const {
+    for (const auto& cell : _cells) {
+      if (cell != nullptr) visit(cell.get());
+    }
+  }
+
+ private:
+  static std::size_t Slot(const Index& index) {
+    return static_cast<std::size_t>(index[0]) + 1000 * static_cast<std::size_t>(index[1]);
+  }
+  std::vector<std::unique_ptr<OmCellText>> _cells;
+};
+
+const OmNumber& Value() {
+  static const OmNumber value(1.5);
+  return value;
 }
 
-// Argument 0: the dense table; 1: the sparse one.
-#define OMTREE_CELL_BENCHMARK(name) \
-  BENCHMARK(name)->ArgName("sparse")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+template <typename Store>
+std::unique_ptr<Store> Filled(int dataSet) {
+  auto store = std::make_unique<Store>(dataSet);
+  for (const Index& index : Indexes(dataSet))
+    store->Set(index, Value());
+  return store;
+}
 
-OMTREE_CELL_BENCHMARK(BM_TableSet);
-OMTREE_CELL_BENCHMARK(BM_MapSet);
-OMTREE_CELL_BENCHMARK(BM_TableGet);
-OMTREE_CELL_BENCHMARK(BM_MapGet);
-OMTREE_CELL_BENCHMARK(BM_TableReplace);
-OMTREE_CELL_BENCHMARK(BM_MapReplace);
-OMTREE_CELL_BENCHMARK(BM_TableDelete);
-OMTREE_CELL_BENCHMARK(BM_MapDelete);
-OMTREE_CELL_BENCHMARK(BM_TableIterate);
-OMTREE_CELL_BENCHMARK(BM_MapIterate);
+// Makes the data set before the timed loop.
+int DataSet(const benchmark::State& state) {
+  const int dataSet = static_cast<int>(state.range(0));
+  Lookups(dataSet);
+  return dataSet;
+}
+
+void Items(benchmark::State& state, int dataSet) {
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(Indexes(dataSet).size()));
+}
+
+template <typename Store>
+void BM_CellSet(benchmark::State& state) {
+  const int dataSet = DataSet(state);
+  for (auto _ : state) {
+    auto store = Filled<Store>(dataSet);
+    state.PauseTiming();
+    store.reset();
+    state.ResumeTiming();
+  }
+  Items(state, dataSet);
+}
+
+template <typename Store>
+void BM_CellReplace(benchmark::State& state) {
+  const int dataSet = DataSet(state);
+  auto store = Filled<Store>(dataSet);
+  const OmNumber other(2.5);
+  for (auto _ : state) {
+    for (const Index& index : Indexes(dataSet))
+      store->Set(index, other);
+  }
+  Items(state, dataSet);
+}
+
+template <typename Store>
+void BM_CellGet(benchmark::State& state) {
+  const int dataSet = DataSet(state);
+  const auto store = Filled<Store>(dataSet);
+  for (auto _ : state) {
+    for (const Index& index : Lookups(dataSet))
+      benchmark::DoNotOptimize(store->Get(index));
+  }
+  Items(state, dataSet);
+}
+
+template <typename Store>
+void BM_CellDelete(benchmark::State& state) {
+  const int dataSet = DataSet(state);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto store = Filled<Store>(dataSet);
+    state.ResumeTiming();
+    for (const Index& index : Lookups(dataSet))
+      store->Delete(index);
+    state.PauseTiming();
+    store.reset();
+    state.ResumeTiming();
+  }
+  Items(state, dataSet);
+}
+
+template <typename Store>
+void BM_CellIterate(benchmark::State& state) {
+  const int dataSet = DataSet(state);
+  const auto store = Filled<Store>(dataSet);
+  for (auto _ : state) {
+    store->Iterate([](const OmCellText* cell) { benchmark::DoNotOptimize(cell); });
+  }
+  Items(state, dataSet);
+}
+
+// Heap bytes per stored cell, the texts included; BM_CellMemory<TextOnly>
+// gives the texts' own share, to subtract.
+struct TextOnly {
+  explicit TextOnly(int) {}
+  void Set(const Index&, const OmCellText& text) { _texts.emplace_back(text.Clone(nullptr)); }
+  std::vector<std::unique_ptr<OmCellText>> _texts;
+};
+
+template <typename Store>
+void BM_CellMemory(benchmark::State& state) {
+  const int dataSet = DataSet(state);
+  double perCell = 0;
+  for (auto _ : state) {
+    malloc_trim(0);
+    const std::size_t before = mallinfo2().uordblks;
+    auto store = Filled<Store>(dataSet);
+    const std::size_t after = mallinfo2().uordblks;
+    perCell = static_cast<double>(after - before) / static_cast<double>(Indexes(dataSet).size());
+  }
+  state.counters["bytes_per_cell"] = perCell;
+}
+
+#define OMTREE_CELL_BENCHMARKS(Store, ...)          \
+  BENCHMARK_TEMPLATE(BM_CellSet, Store)             \
+      ->ArgName("set")                              \
+      ->__VA_ARGS__->Unit(benchmark::kMillisecond); \
+  BENCHMARK_TEMPLATE(BM_CellReplace, Store)         \
+      ->ArgName("set")                              \
+      ->__VA_ARGS__->Unit(benchmark::kMillisecond); \
+  BENCHMARK_TEMPLATE(BM_CellGet, Store)             \
+      ->ArgName("set")                              \
+      ->__VA_ARGS__->Unit(benchmark::kMillisecond); \
+  BENCHMARK_TEMPLATE(BM_CellDelete, Store)          \
+      ->ArgName("set")                              \
+      ->__VA_ARGS__->Unit(benchmark::kMillisecond); \
+  BENCHMARK_TEMPLATE(BM_CellIterate, Store)         \
+      ->ArgName("set")                              \
+      ->__VA_ARGS__->Unit(benchmark::kMillisecond); \
+  BENCHMARK_TEMPLATE(BM_CellMemory, Store)->ArgName("set")->__VA_ARGS__->Iterations(1)
+
+OMTREE_CELL_BENCHMARKS(TableStore, DenseRange(0, 2));
+OMTREE_CELL_BENCHMARKS(MapStore, DenseRange(0, 2));
+OMTREE_CELL_BENCHMARKS(HashStore, DenseRange(0, 2));
+OMTREE_CELL_BENCHMARKS(VectorStore, Arg(0));
+BENCHMARK_TEMPLATE(BM_CellMemory, TextOnly)->ArgName("set")->DenseRange(0, 2)->Iterations(1);
 
 }  // namespace

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-format pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
-  libcli11-dev libutf8proc-dev doxygen
+  libcli11-dev libutf8proc-dev doxygen libabsl-dev
 )
 
 missing=()
