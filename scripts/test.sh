@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds omtree and runs every test: installs missing packages, checks the
-# formatting, builds with warnings as errors, runs the tests and runs each
-# benchmark once, then builds and tests again with the address and
-# undefined-behaviour sanitizers.
+# formatting, builds with warnings as errors, runs the tests, runs each
+# benchmark once and builds the API reference (warnings fail it); then
+# builds and tests again with the address and undefined-behaviour
+# sanitizers, runs each fuzzer for a bounded time (OMTREE_FUZZ_SECONDS,
+# default 45) and runs the tests under valgrind's memcheck.
 #
 #   scripts/test.sh            everything
-#   scripts/test.sh --quick    the ordinary build and its tests only
+#   scripts/test.sh --quick    the ordinary build, its tests and the benchmarks
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,9 +41,16 @@ build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPI
 echo "== Benchmarks, one short run each (a smoke test: times are not checked)"
 build/release/bench/omtree_bench --benchmark_min_time=0.01
 
+echo "== API reference"
+cmake --build build/release --target docs
+
 if [ "$quick" -eq 0 ]; then
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
     build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
     -DOMTREE_SANITIZE=ON
+  echo "== Fuzzing"
+  scripts/fuzz.sh "${OMTREE_FUZZ_SECONDS:-45}"
+  echo "== Valgrind"
+  scripts/valgrind.sh
 fi
 echo "== All tests passed"

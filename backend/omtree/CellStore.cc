@@ -140,31 +140,42 @@ void DeleteCell(PointerVector* root, const std::vector<int>& index) {
 void AddLevel(PointerVector*& root, OmMemoryRegion* region) {
   if (root == nullptr) return;
   PointerVector* top = PointerVector::Create(region);
-  top->slots.push_back(root);
+  try {
+    top->slots.push_back(root);
+  } catch (...) {
+    PointerVector::Destroy(top);
+    throw;
+  }
   root = top;
 }
 
 void DestroyStore(PointerVector* root, std::size_t levels) {
   if (root == nullptr || levels == 0) return;
-  // Depth-first with an explicit stack of (node, its level); a node is
-  // destroyed once its slots have been handed on.
-  struct Pending {
-    PointerVector* node;
-    std::size_t level;
-  };
-  std::vector<Pending> pending{{root, levels - 1}};
-  while (!pending.empty()) {
-    const Pending top = pending.back();
-    pending.pop_back();
-    for (void* element : top.node->slots) {
-      if (element == nullptr) continue;
-      if (top.level == 0) {
-        delete static_cast<OmCellText*>(element);
-      } else {
-        pending.push_back({static_cast<PointerVector*>(element), top.level - 1});
-      }
+  // The store is destroyed from destructors, so this allocates nothing: each
+  // round descends from the root along the last slot of every node to a node
+  // that holds cells or no more children, destroys it and drops it from its
+  // parent's slots. Trailing null slots are dropped on the way down, so a
+  // round costs one step per level.
+  for (;;) {
+    PointerVector* parent = nullptr;
+    PointerVector* node = root;
+    std::size_t level = levels - 1;
+    for (;;) {
+      OmVector<void*>& slots = node->slots;
+      while (!slots.empty() && *(slots.end() - 1) == nullptr)
+        slots.erase(slots.end() - 1);
+      if (level == 0 || slots.empty()) break;
+      parent = node;
+      node = static_cast<PointerVector*>(*(slots.end() - 1));
+      --level;
     }
-    PointerVector::Destroy(top.node);
+    if (level == 0) {
+      for (void* element : node->slots)
+        delete static_cast<OmCellText*>(element);
+    }
+    PointerVector::Destroy(node);
+    if (parent == nullptr) return;
+    parent->slots.erase(parent->slots.end() - 1);
   }
 }
 

@@ -60,10 +60,12 @@ void*& ReachSlot(PointerVector*& root, const std::vector<int>& index, OmMemoryRe
 void DeleteCell(PointerVector* root, const std::vector<int>& index);
 
 // Puts the store one level deeper: the cells (s0, ..., s(n-1)) are found at
-// (s0, ..., s(n-1), 0) afterwards. Nothing happens to an empty store.
+// (s0, ..., s(n-1), 0) afterwards. Nothing happens to an empty store. When
+// an allocation fails, the store is left as it was.
 void AddLevel(PointerVector*& root, OmMemoryRegion* region);
 
 // Deletes every cell and node of a store of the given number of levels.
+// Allocates nothing, so that destructors may call it.
 void DestroyStore(PointerVector* root, std::size_t levels);
 
 // A position in the traversal: one (node, subscript) per level, dimension 0

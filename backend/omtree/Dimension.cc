@@ -1,6 +1,7 @@
 #include "backend/omtree/Dimension.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -14,6 +15,15 @@ using ConstNode = OmDimension::ConstNode;
 void ShareTracker(const OmDimensionNode& from, OmDimensionNode& to) {
   if (from.Text() != nullptr && to.Text() != nullptr) {
     to.Text()->setTracker(from.Text()->getTracker());
+  }
+}
+
+// Grows vector as an append would, so that the next append or insertion
+// cannot fail.
+template <typename T>
+void MakeRoomForOne(OmVector<T>& vector) {
+  if (vector.size() == vector.capacity()) {
+    vector.reserve(OmVector<T>::GrownCapacity(vector.size()));
   }
 }
 
@@ -78,16 +88,24 @@ unsigned int OmDimension::getDepth(ConstNode node) const {
   return deepest;
 }
 
+// An index that an edit left behind may name offsets past the children that
+// remain; such an entry orders before every probe and never matches, so the
+// search can miss a child but never reads past the children.
+bool OmDimension::Names(ConstNode parent, int offset) {
+  return offset >= 0 && offset < parent.NumChildren();
+}
+
 const int* OmDimension::LowerBound(ConstNode parent, const OmDimensionNode& probe) {
   const OmVector<int>& index = parent->ChildIndex();
   return std::lower_bound(index.begin(), index.end(), probe,
                           [&parent](int offset, const OmDimensionNode& sought) {
-                            return parent.Child(offset).Value() < sought;
+                            return !Names(parent, offset) || parent.Child(offset).Value() < sought;
                           });
 }
 
 bool OmDimension::Matches(ConstNode parent, const int* position, const OmDimensionNode& probe) {
-  return position != parent->ChildIndex().end() && !(probe < parent.Child(*position).Value());
+  return position != parent->ChildIndex().end() && Names(parent, *position) &&
+         !(probe < parent.Child(*position).Value());
 }
 
 int OmDimension::FindChild(ConstNode parent, const OmCellText& text, bool group) {
@@ -97,16 +115,21 @@ int OmDimension::FindChild(ConstNode parent, const OmCellText& text, bool group)
 }
 
 // The nodes that Child and AddNewChild add are built in the dimension's
-// region and moved into the tree, so each call clones its text once.
+// region and moved into the tree, so each call clones its text once. The
+// parent's child index makes room for the new entry before the node goes
+// into the tree, so that a failed allocation leaves index, tree and
+// category count as they were.
 
 OmDimension::Node OmDimension::AddNewChild(const Node& parent, const OmCellText& text,
                                            std::size_t subscript, bool group) {
   OmDimensionNode node(text, subscript, group, &Region());
-  if (!node.IsGroup()) ++_numCategories;
   ShareTracker(parent.Value(), node);
   OmVector<int>& index = parent->ChildIndex();
+  MakeRoomForOne(index);
+  const Node child = _tree.AppendChild(parent, std::move(node));
   index.push_back(static_cast<int>(index.size()));
-  return _tree.AppendChild(parent, std::move(node));
+  if (!group) ++_numCategories;
+  return child;
 }
 
 OmDimension::Node OmDimension::Child(const Node& parent, const OmDimensionNode& node) {
@@ -128,9 +151,13 @@ OmDimension::Node OmDimension::FindOrAdd(const Node& parent, OmDimensionNode& ca
   const int* position = LowerBound(parent, candidate);
   if (Matches(parent, position, candidate)) return parent.Child(*position);
   OmVector<int>& index = parent->ChildIndex();
-  index.insert(position, static_cast<int>(index.size()));
-  if (!candidate.IsGroup()) ++_numCategories;
-  return _tree.AppendChild(parent, std::move(candidate));
+  const std::ptrdiff_t at = position - index.begin();
+  MakeRoomForOne(index);
+  const bool leaf = !candidate.IsGroup();
+  const Node child = _tree.AppendChild(parent, std::move(candidate));
+  index.insert(index.begin() + at, static_cast<int>(index.size()));
+  if (leaf) ++_numCategories;
+  return child;
 }
 
 void OmDimension::Delete(Node& node) {

@@ -22,6 +22,9 @@
 // AddNewChild added; Delete resets it to one more than the largest subscript
 // that remains. Subscripts are never renumbered.
 //
+// A Child or AddNewChild that fails to allocate throws std::bad_alloc and
+// leaves tree, child index and category count as they were.
+//
 // Handles passed in designate nodes of this dimension's tree (Counterpart
 // excepted) and follow the validity rules of OmVectorTree: an edit that
 // changes a children block invalidates handles into it.
@@ -134,6 +137,9 @@ class OMTREE_EXPORT OmDimension {
   // Finds parent's child equivalent to candidate, or enters candidate into
   // parent's child index and moves it into the tree.
   Node FindOrAdd(const Node& parent, OmDimensionNode& candidate);
+
+  // Whether offset names one of parent's children.
+  static bool Names(ConstNode parent, int offset);
 
   // The position in parent's child index of the first entry whose child does
   // not order before probe.

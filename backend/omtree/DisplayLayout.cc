@@ -216,37 +216,49 @@ OmDisplayLayerHeading::Data::Data(OmPivotTable& pivotTable, bool hide)
         return OmDisplayAxis(reversed, pivotTable.SizeVector());
       }()) {
   layerList = layerAxis.dimensionList;
-  for (std::size_t d = 0; d < pivotTable.NDimensions(); ++d) {
-    void* block = arena.Allocate(sizeof(OmDisplayDimension));
-    OmDisplayDimension* record;
-    try {
-      record = new (block) OmDisplayDimension(&arena, pivotTable.Dimension(static_cast<int>(d)));
-    } catch (...) {
-      OmMemoryRegion::Release(block);
-      throw;
+  // A half-built Data is not destroyed, so a failure here destroys the
+  // records made so far before it goes on.
+  try {
+    records.reserve(pivotTable.NDimensions());
+    for (std::size_t d = 0; d < pivotTable.NDimensions(); ++d) {
+      void* block = arena.Allocate(sizeof(OmDisplayDimension));
+      try {
+        records.push_back(
+            new (block) OmDisplayDimension(&arena, pivotTable.Dimension(static_cast<int>(d))));
+      } catch (...) {
+        OmMemoryRegion::Release(block);
+        throw;
+      }
     }
-    records.push_back(record);
-  }
-  for (short d : layerList) {
-    if (HasRecord(records, d)) layerRecords.push_back(records[static_cast<std::size_t>(d)]);
-  }
-  if (hideEmpty) {
-    PuppetVector<short> others = pivotTable.Columns();
-    others.insert(others.end(), pivotTable.Rows().begin(), pivotTable.Rows().end());
-    nonEmptyLayers = omtree_internal::NonEmptyPositions(pivotTable, records, currentIndex,
-                                                        layerList, others, sparse);
-    layerCount = nonEmptyLayers.size();
-  } else {
-    layerCount = static_cast<std::size_t>(layerAxis.Total());
+    for (short d : layerList) {
+      if (HasRecord(records, d)) layerRecords.push_back(records[static_cast<std::size_t>(d)]);
+    }
+    if (hideEmpty) {
+      PuppetVector<short> others = pivotTable.Columns();
+      others.insert(others.end(), pivotTable.Rows().begin(), pivotTable.Rows().end());
+      nonEmptyLayers = omtree_internal::NonEmptyPositions(pivotTable, records, currentIndex,
+                                                          layerList, others, sparse);
+      layerCount = nonEmptyLayers.size();
+    } else {
+      layerCount = static_cast<std::size_t>(layerAxis.Total());
+    }
+  } catch (...) {
+    DestroyRecords();
+    throw;
   }
 }
 
-OmDisplayLayerHeading::Data::~Data() {
-  arena.WorkingRelease(false);
+void OmDisplayLayerHeading::Data::DestroyRecords() {
   for (OmDisplayDimension* record : records) {
     record->~OmDisplayDimension();
     OmMemoryRegion::Release(record);
   }
+  records.erase(records.begin(), records.end());
+}
+
+OmDisplayLayerHeading::Data::~Data() {
+  arena.WorkingRelease(false);
+  DestroyRecords();
 }
 
 std::int64_t OmDisplayLayerHeading::Data::CurrentPosition() const {

@@ -122,6 +122,9 @@ struct OmDisplayLayerHeading::Data {
   // The leaf path of layer position i for the current layer, or null.
   OmVector<OmConstNode>* CurrentPath(int i) const;
 
+  // Destroys every dimension record and returns its storage to the arena.
+  void DestroyRecords();
+
   OmMemoryRegion arena{false};
   OmPivotTable& table;
   bool hideEmpty;

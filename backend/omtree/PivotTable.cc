@@ -209,21 +209,26 @@ void OmPivotTable::Accept(Visitor& visitor) {
 // Dimensions.
 
 OmDimension& OmPivotTable::AddDimension(const OmCellText& name) {
-  omtree_internal::AddLevel(_my->_cells, _my);
   const OmDimensionNode root(name, OmDimensionNode::kNoSubscript, true, nullptr);
   return AppendDimension(new OmDimension(root, _my));
 }
 
 OmDimension& OmPivotTable::AddDimension(const OmDimension& other) {
-  omtree_internal::AddLevel(_my->_cells, _my);
   return AppendDimension(new OmDimension(other, _my));
 }
 
 OmDimension& OmPivotTable::AppendDimension(OmDimension* dimension) {
   std::unique_ptr<OmDimension> owned(dimension);
-  _my->_dimensions.push_back(dimension);
-  owned.release();
-  dimension->Root()->Subscript(_my->_dimensions.size() - 1);
+  // The list of dimensions grows before the store is re-rooted, so that the
+  // number of dimensions and the depth of the store change together or not
+  // at all.
+  OmVector<OmDimension*>& dimensions = _my->_dimensions;
+  if (dimensions.size() == dimensions.capacity()) {
+    dimensions.reserve(OmVector<OmDimension*>::GrownCapacity(dimensions.size()));
+  }
+  omtree_internal::AddLevel(_my->_cells, _my);
+  dimensions.push_back(owned.release());
+  dimension->Root()->Subscript(dimensions.size() - 1);
   setHelper(dimension->Name());
   return *dimension;
 }
@@ -356,9 +361,9 @@ void OmPivotTable::deleteCell(const std::vector<int>& index) {
 }
 
 OmPivotTable::Iterator::Data* OmPivotTable::FirstCellData() const {
-  auto* data = new Iterator::Data;
+  std::unique_ptr<Iterator::Data> data(new Iterator::Data);
   omtree_internal::First(_my->_cells, NDimensions(), data->traversal);
-  return data;
+  return data.release();
 }
 
 OmPivotTable::Iterator OmPivotTable::FirstCell() {
@@ -612,9 +617,10 @@ FormatArea* OmPivotTable::getAreaFormat(FormatArea::Area area) const {
 
 void OmPivotTable::setAreaFormat(FormatArea* format) {
   if (format == nullptr) return;
+  std::unique_ptr<FormatArea> owned(format);  // deleted if the map cannot grow
   FormatArea*& stored = _my->_areaFormats[format->getArea()];
   if (stored != format) delete stored;
-  stored = format;
+  stored = owned.release();
 }
 
 std::vector<OmCellProperties>& OmPivotTable::getCellStyles() const {

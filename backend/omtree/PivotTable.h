@@ -279,7 +279,8 @@ class OMTREE_EXPORT OmPivotTable : public OmOutputPart {
   // The format of area, or null (always null past area 8).
   FormatArea* getAreaFormat(FormatArea::Area area) const;
   // Takes ownership of format and stores it under its area, deleting the
-  // format stored there before. Null does nothing.
+  // format stored there before. Null does nothing. When an allocation
+  // fails, format is deleted and the table keeps what it had.
   void setAreaFormat(FormatArea* format);
   // The table's cell styles and empty-cell styles, edited in place by the
   // caller.
@@ -306,8 +307,10 @@ class OMTREE_EXPORT OmPivotTable : public OmOutputPart {
 
   // The store's traversal state, positioned on the first cell.
   Iterator::Data* FirstCellData() const;
-  // Appends dimension (just made in the table's region) after re-rooting
-  // the cell store, numbers its root and stamps its name.
+  // Takes dimension (just made in the table's region), re-roots the cell
+  // store and appends the dimension, numbers its root and stamps its name.
+  // When an allocation fails, dimension is deleted and the table is left as
+  // it was.
   OmDimension& AppendDimension(OmDimension* dimension);
   void StampExistingTexts();
 

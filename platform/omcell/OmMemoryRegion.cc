@@ -76,6 +76,9 @@ constexpr std::array<std::uint8_t, OmMemoryRegion::kMaxSmallBlock / 16 + 1> Make
 
 constexpr auto kClassTable = MakeClassTable();
 
+// The countdown of FailAfter(): negative while off.
+long failureCountdown = -1;
+
 [[noreturn]] void AbortOnBadRelease(const void* block) {
   std::fprintf(stderr, "OmMemoryRegion::Release: %p is not a live block\n", block);
   std::fflush(stderr);
@@ -117,7 +120,19 @@ std::size_t OmMemoryRegion::ClassBytes(int sizeClass) {
   return (quarter + 1) << (exponent - 2);
 }
 
+long OmMemoryRegion::FailAfter(long allocations) {
+  const long previous = failureCountdown;
+  failureCountdown = allocations < 0 ? -1 : allocations;
+  return previous;
+}
+
+bool OmMemoryRegion::ShouldFailAllocation() {
+  if (failureCountdown < 0) return false;
+  return failureCountdown-- == 0;
+}
+
 void* OmMemoryRegion::Allocate(std::size_t size) {
+  if (failureCountdown >= 0 && ShouldFailAllocation()) throw std::bad_alloc();
   if (_heapBacked) return AllocateFromHeap(size);
   if (size <= kMaxSmallBlock) return AllocateSmall(SizeClassOf(size));
   return AllocateLarge(size);

@@ -44,6 +44,13 @@
 // a block of an arena that is released twice.
 //
 // Allocation failure is reported as std::bad_alloc.
+//
+// Failure injection, for tests: FailAfter(n) makes the allocation after the
+// next n fail with std::bad_alloc. It counts calls of Allocate() on every
+// region, arenas and heap-backed ones alike, and calls of
+// ShouldFailAllocation(), through which a test's replacement of the global
+// operator new can share the one countdown. While the countdown is off, as
+// it is unless a test sets it, Allocate() pays one well-predicted branch.
 
 #ifndef OMTREE_PLATFORM_OMCELL_OMMEMORYREGION_H_
 #define OMTREE_PLATFORM_OMCELL_OMMEMORYREGION_H_
@@ -93,6 +100,24 @@ class OMCELL_EXPORT OmMemoryRegion {
   // lists, because the region is about to be destroyed. True restores the
   // normal behaviour.
   void WorkingRelease(bool working);
+
+  // Sets the process-wide failure countdown: allocations succeed until
+  // `allocations` of them have been counted, and the one after them throws
+  // std::bad_alloc; the countdown then switches itself off, so a single
+  // allocation fails. A negative count switches it off at once (the
+  // default). Returns what was left of the previous countdown: the number of
+  // allocations it would still have let through, or -1 when it was off or
+  // had fired.
+  //
+  // A test facility: the countdown is a plain variable, read by every
+  // Allocate() and written here without synchronisation, so set it only
+  // while a single thread allocates.
+  static long FailAfter(long allocations);
+
+  // Counts one allocation against the countdown of FailAfter() and returns
+  // true when it is the one that must fail. Allocate() calls it; a test's
+  // replacement of the global operator new may call it too.
+  static bool ShouldFailAllocation();
 
   // Statistics of an arena, for tests and benchmarks. The heap-backed region
   // keeps none and reports 0 for both.

@@ -472,9 +472,13 @@ void OmVectorTree<T>::SwapNodes(Node& a, Node& b) {
   Entry copyA(*a._entry, nullptr, Region());
   Entry copyB(*b._entry, nullptr, Region());
   const std::optional<T> followerA = FollowerValue(*a._entry->parent, a._entry);
-  std::optional<T> followerB = FollowerValue(*b._entry->parent, b._entry);
   const bool sameParent = a._entry->parent == b._entry->parent;
-  if (sameParent && a._entry == b._entry + 1) followerB = followerA;
+  // When a directly follows b, b goes in front of a's follower. Copied, not
+  // assigned: T's assignment may take over its source's contents, as
+  // OmDimensionNode's takes over the text.
+  const std::optional<T> followerB = sameParent && a._entry == b._entry + 1
+                                         ? std::optional<T>(followerA)
+                                         : FollowerValue(*b._entry->parent, b._entry);
   const bool bFollowsA = sameParent && b._entry == a._entry + 1;
   const T valueB = b.Value();
 
