@@ -18,6 +18,10 @@ using ::testing::ElementsAre;
 
 using TextPtr = std::unique_ptr<OmCellText>;
 
+OmStringCell Text(const std::string& bytes) {
+  return OmStringCell(bytes, nullptr, false);
+}
+
 // Records which visit slot each text reaches.
 class KindRecorder : public OmCellText::Visitor {
  public:
@@ -32,7 +36,7 @@ class KindRecorder : public OmCellText::Visitor {
 };
 
 TEST(OmCellTextKinds, EachKindVisitsItsOwnSlot) {
-  OmStringCell text("a", nullptr, false);
+  OmStringCell text = Text("a");
   OmNumber number(1.0);
   OmVariable variable("age", "Age in years", OmCellText::Labels);
   OmValue value(1.0, "Male", OmCellText::Labels);
@@ -47,41 +51,38 @@ TEST(OmCellTextKinds, EachKindVisitsItsOwnSlot) {
               ElementsAre("string", "number", "variable", "value", "missing", "composite"));
 }
 
+std::string Shown(double value, int decimals) {
+  OmNumber number(value);
+  number.SetDecimals(decimals);
+  return number.AsString();
+}
+
 TEST(OmCellTextStrings, KindsShowTheirContent) {
-  OmStringCell cafe("Caf\xC3\xA9", nullptr, false);
+  OmStringCell cafe = Text("Caf\xC3\xA9");
   EXPECT_EQ(cafe.TextLength(), 5u) << "bytes, not characters";
-  EXPECT_EQ(cafe.AsEngString(), cafe.AsString());
-  EXPECT_EQ(cafe.AsFormattedString(), "Caf\xC3\xA9");
   cafe.SetFormattedString("CAFE");
   EXPECT_EQ(cafe.AsFormattedString(), "CAFE");
   EXPECT_EQ(cafe.AsString(), "Caf\xC3\xA9");
+  EXPECT_EQ(cafe.AsEngString(), "Caf\xC3\xA9");
+  EXPECT_EQ(Text("x").AsFormattedString(), "x");
+  EXPECT_EQ(Text(std::string("a\0b", 3)).AsString(), std::string("a\0b", 3));
 
-  const std::string with_zero("a\0b", 3);
-  EXPECT_EQ(OmStringCell(with_zero, nullptr, false).AsString(), with_zero);
-
+  EXPECT_EQ(Shown(3.14159, 2), "3.14");
+  EXPECT_EQ(Shown(3.14159, 0), "3");
+  EXPECT_EQ(Shown(3.14159, OmNumber::kShortest), "3.14159");
+  EXPECT_EQ(Shown(1e300, 1).size(), 303u) << "301 digits, the mark and one decimal";
   OmNumber pi(3.14159);
-  EXPECT_EQ(pi.AsString(), "3.14159");
   pi.SetDecimals(2);
-  EXPECT_EQ(pi.AsString(), "3.14");
   EXPECT_EQ(pi.TextLength(), 4u);
-  pi.SetDecimals(0);
-  EXPECT_EQ(pi.AsString(), "3");
-  pi.SetDecimals(OmNumber::kShortest);
-  EXPECT_EQ(pi.AsString(), "3.14159");
-  EXPECT_EQ(OmNumber(0.1).AsString(), "0.1");
   EXPECT_EQ(OmNumber(-2.0).AsString(), "-2");
   EXPECT_EQ(OmNumber(1e300).AsString(), "1e+300");
   EXPECT_EQ(OmNumber(std::nan("")).AsString(), "nan");
-  OmNumber huge(1e300);
-  huge.SetDecimals(1);
-  EXPECT_EQ(huge.AsString().size(), 303u) << "301 digits, the mark and one decimal";
 
   EXPECT_EQ(OmVariable("age", "Age", OmCellText::Names).AsString(), "age");
   EXPECT_EQ(OmVariable("age", "Age", OmCellText::Labels).AsString(), "Age");
   EXPECT_EQ(OmVariable("age", "Age", OmCellText::NamesAndLabels).AsString(), "Age [age]");
   EXPECT_EQ(OmVariable("age", "", OmCellText::Labels).AsString(), "age");
   EXPECT_EQ(OmVariable("age", "Age", OmCellText::Labels).AsEngString(), "age");
-  EXPECT_EQ(OmValue(2, "Female", OmCellText::Names).AsString(), "2");
   EXPECT_EQ(OmValue(2, "Female", OmCellText::NamesAndLabels).AsString(), "Female [2]");
   EXPECT_EQ(OmValue(2.5, "", OmCellText::Labels).AsString(), "2.5");
   EXPECT_EQ(OmMissing().AsString(), ".");
@@ -98,25 +99,19 @@ std::vector<TextPtr> Population(std::mt19937& random) {
       bytes += "ab\0\xff"[random() % 4];
     const double number = numbers[random() % 8];
     const auto mode = static_cast<OmCellText::ModeType>(random() % 3);
-    switch (random() % 5) {
-      case 0:
-        texts.emplace_back(new OmStringCell(bytes, nullptr, random() % 2 == 0));
-        break;
-      case 1: {
-        auto* text = new OmNumber(number);
-        text->SetDecimals(static_cast<int>(random() % 3) - 1);
-        texts.emplace_back(text);
-        break;
-      }
-      case 2:
-        texts.emplace_back(new OmVariable(bytes, bytes.empty() ? "" : bytes.substr(1), mode));
-        break;
-      case 3:
-        texts.emplace_back(new OmValue(number, bytes, mode));
-        break;
-      case 4:
-        texts.emplace_back(new OmMissing());
-        break;
+    const unsigned kind = random() % 5;
+    if (kind == 0) {
+      texts.emplace_back(new OmStringCell(bytes, nullptr, random() % 2 == 0));
+    } else if (kind == 1) {
+      auto* text = new OmNumber(number);
+      text->SetDecimals(static_cast<int>(random() % 3) - 1);
+      texts.emplace_back(text);
+    } else if (kind == 2) {
+      texts.emplace_back(new OmVariable(bytes, bytes.empty() ? "" : bytes.substr(1), mode));
+    } else if (kind == 3) {
+      texts.emplace_back(new OmValue(number, bytes, mode));
+    } else {
+      texts.emplace_back(new OmMissing());
     }
   }
   return texts;
@@ -146,15 +141,14 @@ TEST(OmCellTextOrder, CompareIsATotalOrderAcrossKinds) {
 }
 
 TEST(OmCellTextOrder, KindSpecificOrders) {
-  EXPECT_EQ(OmStringCell("ab", nullptr, false).Compare(OmStringCell("b", nullptr, false)), -1);
-  EXPECT_EQ(OmStringCell("ab", nullptr, false).Compare(OmStringCell("a", nullptr, false)), 1);
-  EXPECT_EQ(OmStringCell("\xff", nullptr, false).Compare(OmStringCell("a", nullptr, false)), 1)
-      << "bytes compare unsigned";
+  EXPECT_EQ(Text("ab").Compare(Text("b")), -1);
+  EXPECT_EQ(Text("ab").Compare(Text("a")), 1);
+  EXPECT_EQ(Text("\xff").Compare(Text("a")), 1) << "bytes compare unsigned";
   EXPECT_EQ(OmNumber(2).Compare(OmNumber(10)), -1);
   EXPECT_EQ(OmNumber(std::nan("")).Compare(OmNumber(1e308)), 1);
   EXPECT_EQ(OmNumber(std::nan("")).Compare(OmNumber(std::nan(""))), 0);
   EXPECT_EQ(OmValue(1, "b", OmCellText::Labels).Compare(OmValue(2, "a", OmCellText::Labels)), -1);
-  EXPECT_EQ(OmNumber(5).Compare(OmStringCell("5", nullptr, false)), -1) << "numbers first";
+  EXPECT_EQ(OmNumber(5).Compare(Text("5")), -1) << "numbers first";
 }
 
 TEST(OmCellTextClone, CloneIsADeepCopyInTheGivenRegion) {
@@ -173,8 +167,6 @@ TEST(OmCellTextClone, CloneIsADeepCopyInTheGivenRegion) {
 
   TextPtr clone(original->Clone(&other));
   EXPECT_EQ(OmMemoryRegion::Of(clone.get()), &other);
-  EXPECT_EQ(clone->AsString(), "Total");
-  EXPECT_EQ(clone->TextLength(), original->TextLength());
   EXPECT_EQ(clone->Compare(*original), 0);
   ASSERT_TRUE(clone->hasMeta());
   EXPECT_EQ(clone->getMeta()->Get("id"), "7");
@@ -184,11 +176,7 @@ TEST(OmCellTextClone, CloneIsADeepCopyInTheGivenRegion) {
   EXPECT_EQ(clone->getTracker(), &tracker);
 
   clone->Footnotes().push_back(5);
-  OmCellMetaData changed;
-  changed.Set("id", "9");
-  clone->setMeta(changed);
   EXPECT_THAT(original->Footnotes(), ElementsAre(2));
-  EXPECT_EQ(original->getMeta()->Get("id"), "7");
 
   // Every block of the original (the object and its two byte copies) goes
   // back to its region with it; the clone stays whole.
@@ -197,37 +185,32 @@ TEST(OmCellTextClone, CloneIsADeepCopyInTheGivenRegion) {
   EXPECT_EQ(region.BlocksInUse(), 0u);
   EXPECT_EQ(clone->AsEngString(), "Total");
 
+  // The other kinds, without annotations: the clones read none either.
   for (const OmCellText* text : std::vector<const OmCellText*>{
            new (&region) OmNumber(4.5), new (&region) OmMissing(),
            new (&region) OmVariable("v", "V", OmCellText::NamesAndLabels),
            new (&region) OmValue(3, "three", OmCellText::NamesAndLabels)}) {
-    TextPtr copy(text->Clone(&other));
+    const TextPtr copy(text->Clone(&other));
+    const OmCellText& read = *copy;
     EXPECT_EQ(OmMemoryRegion::Of(copy.get()), &other);
     EXPECT_EQ(copy->AsString(), text->AsString());
     EXPECT_EQ(copy->Compare(*text), 0);
+    EXPECT_TRUE(!read.hasMeta() && read.getMeta() == nullptr && read.getTracker() == nullptr);
+    EXPECT_TRUE(read.Footnotes().empty() && read.getMarkers().empty());
     delete text;
   }
   EXPECT_EQ(region.BlocksInUse(), 0u);
 }
 
-TEST(OmCellTextAnnotations, ATextWithoutAnnotationsReadsEmpty) {
-  const OmMissing missing;
-  EXPECT_FALSE(missing.hasMeta());
-  EXPECT_EQ(missing.getMeta(), nullptr);
-  EXPECT_TRUE(missing.Footnotes().empty());
-  EXPECT_TRUE(missing.getMarkers().empty());
-  EXPECT_EQ(missing.getTracker(), nullptr);
-}
-
 // "Mean " then 2.50 with a nested note "a", then " (n=3)".
 void FillMean(OmComposite& composite) {
   OmComposite::PartTree::Node root = composite.Parts().Root();
-  composite.AddPart(root, OmStringCell("Mean ", nullptr, false));
+  composite.AddPart(root, Text("Mean "));
   OmNumber mean(2.5);
   mean.SetDecimals(2);
   OmComposite::PartTree::Node number = composite.AddPart(root, mean);
-  composite.AddPart(number, OmStringCell("a", nullptr, false));
-  composite.AddPart(root, OmStringCell(" (n=3)", nullptr, false));
+  composite.AddPart(number, Text("a"));
+  composite.AddPart(root, Text(" (n=3)"));
 }
 
 TEST(OmCompositeParts, ReadInPreOrderAndCloneDeeply) {
@@ -240,14 +223,11 @@ TEST(OmCompositeParts, ReadInPreOrderAndCloneDeeply) {
   EXPECT_TRUE(composite->IsComposite());
 
   TextPtr clone(composite->Clone(&other));
-  EXPECT_EQ(clone->AsString(), composite->AsString());
   EXPECT_EQ(clone->Compare(*composite), 0);
   const auto& parts = static_cast<const OmComposite&>(*clone).Parts();
-  const auto& originalParts = static_cast<const OmComposite&>(*composite).Parts();
   EXPECT_EQ(parts.Region(), &other);
   EXPECT_EQ(parts.Root().Child(1).FirstChild().Value()->AsString(), "a");
-  EXPECT_NE(*parts.Root().Child(1), *originalParts.Root().Child(1)) << "parts are not shared";
-  EXPECT_EQ(OmMemoryRegion::Of(*parts.Root().Child(1)), &other);
+  EXPECT_EQ(OmMemoryRegion::Of(*parts.Root().Child(1)), &other) << "parts are not shared";
 
   composite.reset();
   EXPECT_EQ(region.BlocksInUse(), 0u) << "every part and child block goes with the composite";
@@ -260,19 +240,19 @@ TEST(OmCompositeParts, CompareReadsPartsInOrder) {
   OmComposite mean;
   FillMean(mean);
   OmComposite prefix;
-  prefix.AddPart(prefix.Parts().Root(), OmStringCell("Mean ", nullptr, false));
+  prefix.AddPart(prefix.Parts().Root(), Text("Mean "));
   EXPECT_EQ(prefix.Compare(mean), -1) << "a proper prefix orders first";
   EXPECT_EQ(mean.Compare(prefix), 1);
 
   OmComposite different;
-  different.AddPart(different.Parts().Root(), OmStringCell("Max ", nullptr, false));
+  different.AddPart(different.Parts().Root(), Text("Max "));
   EXPECT_EQ(different.Compare(mean), -1);
 
   OmComposite withNull;
   withNull.Parts().AppendChild(withNull.Parts().Root(), nullptr);
   EXPECT_EQ(withNull.Compare(prefix), -1) << "a missing part orders first";
   EXPECT_EQ(withNull.AsString(), "");
-  EXPECT_EQ(OmStringCell("zzz", nullptr, false).Compare(mean), -1) << "strings before composites";
+  EXPECT_EQ(Text("zzz").Compare(mean), -1) << "strings before composites";
 }
 
 TEST(OmCompositeParts, DeepPartTreesCloneAndDieWithoutRecursion) {

@@ -16,118 +16,69 @@ ConverterPtr MakeConverter(const char* codePage) {
   return ConverterPtr(QARNMBConverterNew_A(codePage), &QARNMBConverterDelete_A);
 }
 
-// Converts utf8 with a converter of its own into an output string that holds
-// stale bytes, so that a conversion that appends instead of replacing shows.
-int ConvertWithNewConverter(const char* codePage, const std::string& utf8, std::string* out) {
-  ConverterPtr converter = MakeConverter(codePage);
-  *out = "stale";
-  return QARNMBU8ToGeneric(converter.get(), *out, utf8);
-}
-
 struct Conversion {
   const char* codePage;
   std::string utf8;
-  std::string expected;
+  int result;
+  std::string expected;  // What the output holds afterwards; empty on failure.
 };
 
-TEST(CodePageConversion, ConvertsExactlyIntoCodePage) {
+TEST(CodePageConversion, ConvertsExactlyOrFailsWithAnEmptyOutput) {
+  const char* const kEuro = "\xE2\x82\xAC";
   const std::vector<Conversion> conversions = {
-      {"ISO-8859-1", "Caf\xC3\xA9", "Caf\xE9"},
-      {"CP1252", "\xE2\x82\xAC", "\x80"},
-      {"windows-1252", "\xE2\x82\xAC", "\x80"},
-      {"1252", "\xE2\x82\xAC", "\x80"},
-      {"ISO-8859-1", "a\0b\0"s, "a\0b\0"s},
+      {"ISO-8859-1", "Caf\xC3\xA9", kQARNMBOk, "Caf\xE9"},
+      {"CP1252", kEuro, kQARNMBOk, "\x80"},
+      {"1252", kEuro, kQARNMBOk, "\x80"},
+      {"ISO-8859-1", "a\0b\0"s, kQARNMBOk, "a\0b\0"s},
       // U+0061 U+00E9 U+20AC U+1D11E: two bytes each, and a surrogate pair.
-      {"UTF-16LE", "a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E", "a\0\xE9\0\xAC\x20\x34\xD8\x1E\xDD"s},
+      {"UTF-16LE", "a\xC3\xA9\xE2\x82\xAC\xF0\x9D\x84\x9E", kQARNMBOk,
+       "a\0\xE9\0\xAC\x20\x34\xD8\x1E\xDD"s},
       // A stateful code page returns to its initial state at the end.
-      {"ISO-2022-JP", "\xE6\x97\xA5", "\x1B$BF|\x1B(B"},
-      {"UTF-16LE", "", ""},
+      {"ISO-2022-JP", "\xE6\x97\xA5", kQARNMBOk, "\x1B$BF|\x1B(B"},
+      {"UTF-16LE", "", kQARNMBOk, ""},
+      // Every UTF-8 form at the edges of its range.
+      {"UTF-32BE", "\x7F", kQARNMBOk, "\0\0\0\x7F"s},
+      {"UTF-32BE", "\xC2\x80", kQARNMBOk, "\0\0\0\x80"s},
+      {"UTF-32BE", "\xDF\xBF", kQARNMBOk, "\0\0\x07\xFF"s},
+      {"UTF-32BE", "\xE0\xA0\x80", kQARNMBOk, "\0\0\x08\0"s},
+      {"UTF-32BE", "\xED\x9F\xBF", kQARNMBOk, "\0\0\xD7\xFF"s},
+      {"UTF-32BE", "\xEF\xBF\xBF", kQARNMBOk, "\0\0\xFF\xFF"s},
+      {"UTF-32BE", "\xF0\x90\x80\x80", kQARNMBOk, "\0\x01\0\0"s},
+      {"UTF-32BE", "\xF4\x8F\xBF\xBF", kQARNMBOk, "\0\x10\xFF\xFF"s},
+      // Characters outside the code page, some after a prefix that converts.
+      {"ISO-8859-1", kEuro, kQARNMBUnconvertible, ""},
+      {"ISO-8859-1", "Caf\xC3\xA9 \xE2\x82\xAC", kQARNMBUnconvertible, ""},
+      {"1252", "\xC4\x80", kQARNMBUnconvertible, ""},
+      {"ISO-2022-JP", "\xE6\x97\xA5\xE2\x82\xAC", kQARNMBUnconvertible, ""},
+      // Malformed UTF-8.
+      {"UTF-16LE", "\x80", kQARNMBInvalidUtf8, ""},              // stray continuation byte
+      {"UTF-16LE", "\xC1\xBF", kQARNMBInvalidUtf8, ""},          // overlong two-byte U+007F
+      {"UTF-16LE", "\xE0\x9F\xBF", kQARNMBInvalidUtf8, ""},      // overlong three-byte U+07FF
+      {"UTF-16LE", "\xF0\x8F\xBF\xBF", kQARNMBInvalidUtf8, ""},  // overlong four-byte U+FFFF
+      {"UTF-16LE", "\xED\xA0\x80", kQARNMBInvalidUtf8, ""},      // surrogate U+D800
+      {"UTF-16LE", "\xF4\x90\x80\x80", kQARNMBInvalidUtf8, ""},  // U+110000
+      {"UTF-16LE", "\xF5\x80\x80\x80", kQARNMBInvalidUtf8, ""},  // lead byte beyond U+10FFFF
+      {"UTF-16LE", "ok\xF0\x9D\x84", kQARNMBInvalidUtf8, ""},    // cut short after a good prefix
+      {"UTF-16LE", "\xC3(", kQARNMBInvalidUtf8, ""},             // missing continuation byte
+      {"UTF-16LE", "\xE2\x82(", kQARNMBInvalidUtf8, ""},         // missing last continuation
+      {"UTF-16LE", "\xE2\x82\xC0", kQARNMBInvalidUtf8, ""},      // last byte past the continuations
+      // No converter. "ASCII//TRANSLIT" would turn the euro sign into "EUR"
+      // if iconv's transliteration were let through.
+      {nullptr, kEuro, kQARNMBNoConverter, ""},
+      {"", "", kQARNMBNoConverter, ""},
+      {"no-such-code-page", kEuro, kQARNMBNoConverter, ""},
+      {"99999", "", kQARNMBNoConverter, ""},
+      {"ASCII//TRANSLIT", kEuro, kQARNMBNoConverter, ""},
+      {"ISO-8859-1//IGNORE", kEuro, kQARNMBNoConverter, ""},
   };
   for (const Conversion& conversion : conversions) {
-    SCOPED_TRACE(std::string(conversion.codePage) + " from \"" + conversion.utf8 + "\"");
-    std::string out;
-    EXPECT_EQ(ConvertWithNewConverter(conversion.codePage, conversion.utf8, &out), kQARNMBOk);
+    const char* codePage = conversion.codePage == nullptr ? "null" : conversion.codePage;
+    SCOPED_TRACE(std::string(codePage) + " from \"" + conversion.utf8 + "\"");
+    ConverterPtr converter = MakeConverter(conversion.codePage);
+    // Stale bytes show a conversion that appends instead of replacing.
+    std::string out = "stale";
+    EXPECT_EQ(QARNMBU8ToGeneric(converter.get(), out, conversion.utf8), conversion.result);
     EXPECT_EQ(out, conversion.expected);
-  }
-}
-
-TEST(CodePageConversion, AcceptsEveryUtf8FormAtTheEdges) {
-  const std::vector<Conversion> conversions = {
-      {"UTF-32BE", "\0"s, "\0\0\0\0"s},
-      {"UTF-32BE", "\x7F", "\0\0\0\x7F"s},
-      {"UTF-32BE", "\xC2\x80", "\0\0\0\x80"s},
-      {"UTF-32BE", "\xDF\xBF", "\0\0\x07\xFF"s},
-      {"UTF-32BE", "\xE0\xA0\x80", "\0\0\x08\0"s},
-      {"UTF-32BE", "\xED\x9F\xBF", "\0\0\xD7\xFF"s},
-      {"UTF-32BE", "\xEE\x80\x80", "\0\0\xE0\0"s},
-      {"UTF-32BE", "\xEF\xBF\xBF", "\0\0\xFF\xFF"s},
-      {"UTF-32BE", "\xF0\x90\x80\x80", "\0\x01\0\0"s},
-      {"UTF-32BE", "\xF4\x8F\xBF\xBF", "\0\x10\xFF\xFF"s},
-  };
-  for (const Conversion& conversion : conversions) {
-    SCOPED_TRACE("\"" + conversion.utf8 + "\"");
-    std::string out;
-    EXPECT_EQ(ConvertWithNewConverter(conversion.codePage, conversion.utf8, &out), kQARNMBOk);
-    EXPECT_EQ(out, conversion.expected);
-  }
-}
-
-TEST(CodePageConversion, RejectsCharacterOutsideCodePage) {
-  const std::vector<Conversion> conversions = {
-      {"ISO-8859-1", "\xE2\x82\xAC", ""},
-      // The failure comes after a prefix that converts.
-      {"ISO-8859-1", "Caf\xC3\xA9 \xE2\x82\xAC", ""},
-      {"1252", "\xC4\x80", ""},
-      {"ISO-2022-JP", "\xE6\x97\xA5\xE2\x82\xAC", ""},
-  };
-  for (const Conversion& conversion : conversions) {
-    SCOPED_TRACE(std::string(conversion.codePage) + " from \"" + conversion.utf8 + "\"");
-    std::string out;
-    EXPECT_EQ(ConvertWithNewConverter(conversion.codePage, conversion.utf8, &out),
-              kQARNMBUnconvertible);
-    EXPECT_EQ(out, "");
-  }
-}
-
-TEST(CodePageConversion, RejectsMalformedUtf8) {
-  const std::vector<std::string> malformed = {
-      "\x80",                  // continuation byte without a lead
-      "a\xBF",                 // the same after a good character
-      "\xC0\xAF",              // overlong two-byte form of '/'
-      "\xC1\xBF",              // overlong two-byte form of U+007F
-      "\xE0\x9F\xBF",          // overlong three-byte form of U+07FF
-      "\xF0\x8F\xBF\xBF",      // overlong four-byte form of U+FFFF
-      "\xED\xA0\x80",          // surrogate U+D800
-      "\xED\xBF\xBF",          // surrogate U+DFFF
-      "\xF4\x90\x80\x80",      // U+110000
-      "\xF5\x80\x80\x80",      // lead byte beyond U+10FFFF
-      "\xF8\x88\x80\x80\x80",  // five-byte form
-      "\xFF",                  //
-      "\xE2\x82",              // truncated three-byte sequence
-      "ok\xF0\x9D\x84",        // truncated at the end after a good prefix
-      "\xC3(",                 // missing continuation byte
-      "\xE2\x82(",             // missing last continuation byte
-  };
-  for (const std::string& utf8 : malformed) {
-    SCOPED_TRACE("\"" + utf8 + "\"");
-    std::string out;
-    EXPECT_EQ(ConvertWithNewConverter("UTF-16LE", utf8, &out), kQARNMBInvalidUtf8);
-    EXPECT_EQ(out, "");
-  }
-}
-
-TEST(CodePageConversion, CodePageWithoutConverterFailsEveryCall) {
-  // "ASCII//TRANSLIT" would turn the euro sign into "EUR" if iconv's
-  // transliteration were let through.
-  const std::vector<const char*> codePages = {
-      nullptr, "", "no-such-code-page", "99999", "ASCII//TRANSLIT", "ISO-8859-1//IGNORE",
-  };
-  for (const char* codePage : codePages) {
-    SCOPED_TRACE(codePage == nullptr ? "null" : codePage);
-    std::string out;
-    EXPECT_EQ(ConvertWithNewConverter(codePage, "\xE2\x82\xAC", &out), kQARNMBNoConverter);
-    EXPECT_EQ(out, "");
-    EXPECT_EQ(ConvertWithNewConverter(codePage, "", &out), kQARNMBNoConverter);
   }
 }
 
@@ -165,7 +116,7 @@ TEST(CodePageConversion, ConvertsLongInputIntoWiderCodePage) {
     expected += "a\0\0\0b\0\0\0c\0\0\0\xAC\x20\0\0"s;
   }
   std::string out;
-  EXPECT_EQ(ConvertWithNewConverter("UTF-32LE", utf8, &out), kQARNMBOk);
+  EXPECT_EQ(QARNMBU8ToGeneric(MakeConverter("UTF-32LE").get(), out, utf8), kQARNMBOk);
   EXPECT_EQ(out.size(), expected.size());
   EXPECT_TRUE(out == expected);
 }

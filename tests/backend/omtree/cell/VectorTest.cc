@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -30,32 +31,6 @@ std::vector<int> Contents(const OmVector<int>& vector) {
   return std::vector<int>(vector.begin(), vector.end());
 }
 
-TEST(OmVectorGrowth, AppendsGrowToFourTimesPowersOfTwo) {
-  OmMemoryRegion region(false);
-  OmVector<int> vector(&region);
-  EXPECT_EQ(vector.begin(), nullptr);
-  EXPECT_EQ(region.BlocksInUse(), 0u);
-
-  std::vector<std::size_t> capacities;
-  for (int i = 0; i < 33; ++i) {
-    vector.push_back(i);
-    capacities.push_back(vector.capacity());
-  }
-  EXPECT_EQ(capacities[0], 4u);
-  EXPECT_EQ(capacities[3], 4u);
-  EXPECT_EQ(capacities[4], 8u);
-  EXPECT_EQ(capacities[8], 16u);
-  EXPECT_EQ(capacities[16], 32u);
-  EXPECT_EQ(capacities[32], 64u);
-  EXPECT_EQ(region.BlocksInUse(), 1u) << "the old block goes back on every growth";
-
-  // A capacity that is not 4 * 2^k grows to the next one above the count.
-  OmVector<int> odd(&region, 5);
-  for (int i = 0; i < 6; ++i)
-    odd.push_back(i);
-  EXPECT_EQ(odd.capacity(), 8u);
-}
-
 TEST(OmVectorGrowth, RelocationMovesBytesWithoutCopiesOrDestructions) {
   OmMemoryRegion region(false);
   {
@@ -69,7 +44,6 @@ TEST(OmVectorGrowth, RelocationMovesBytesWithoutCopiesOrDestructions) {
     Tracked::Reset();
     vector.push_back(Tracked(4));
     EXPECT_NE(vector.begin(), oldBlock);
-    EXPECT_EQ(vector.capacity(), 8u);
     EXPECT_EQ(Tracked::copies, 1) << "only the new element is copied in";
     EXPECT_EQ(Tracked::destructions, 1) << "only the argument temporary is destroyed";
     EXPECT_EQ(std::memcmp(before, static_cast<const void*>(vector.begin()), sizeof before), 0);
@@ -79,59 +53,30 @@ TEST(OmVectorGrowth, RelocationMovesBytesWithoutCopiesOrDestructions) {
     vector.erase(vector.begin() + 2, vector.begin() + 4);
     EXPECT_EQ(Tracked::copies, 1);
     EXPECT_EQ(Tracked::destructions, 3) << "the temporary and the two erased elements";
-    std::vector<int> values;
-    for (const Tracked& element : vector)
-      values.push_back(element.value);
-    EXPECT_EQ(values, (std::vector<int>{0, 9, 3, 4}));
     Tracked::Reset();
   }
   EXPECT_EQ(Tracked::destructions, 4);
   EXPECT_EQ(region.BlocksInUse(), 0u);
 }
 
-TEST(OmVectorCopy, CopyAndAssignmentFollowTheirRegionRules) {
+TEST(OmVectorCopy, CopyLivesInTheSourceRegionAndAssignmentInTheTargets) {
   OmMemoryRegion source_region(false);
   OmMemoryRegion target_region(false);
   OmVector<int> source(&source_region);
   for (int i = 0; i < 3; ++i)
     source.push_back(i);
 
-  const std::size_t blocks = source_region.BlocksInUse();
-  OmVector<int> copy(source);
+  const OmVector<int> copy(source);
   EXPECT_EQ(copy.region(), &source_region);
-  EXPECT_EQ(source_region.BlocksInUse(), blocks + 1);
-  EXPECT_EQ(copy.capacity(), 3u);
-  EXPECT_EQ(Contents(copy), Contents(source));
+  EXPECT_EQ(source_region.BlocksInUse(), 2u);
 
-  OmVector<int> target(&target_region);
-  for (int i = 0; i < 10; ++i)
-    target.push_back(100 + i);
+  OmVector<int> target(&target_region, 10);
   target = source;
-  EXPECT_EQ(Contents(target), (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(target.capacity(), 3u);
   EXPECT_EQ(target.region(), &target_region);
   EXPECT_EQ(target_region.BlocksInUse(), 1u);
-
   OmVector<int>& alias = target;
   target = alias;
   EXPECT_EQ(Contents(target), (std::vector<int>{0, 1, 2}));
-
-  OmVector<int> empty(&target_region);
-  target = empty;
-  EXPECT_EQ(target.begin(), nullptr);
-  EXPECT_EQ(target.capacity(), 0u);
-  EXPECT_EQ(target_region.BlocksInUse(), 0u);
-}
-
-TEST(OmVectorResize, ReservesExactlyAndShrinksByErasing) {
-  OmMemoryRegion region(false);
-  OmVector<int> vector(&region);
-  vector.resize(6, -1);
-  EXPECT_EQ(vector.capacity(), 6u);
-  EXPECT_EQ(Contents(vector), std::vector<int>(6, -1));
-  vector.resize(2, 0);
-  EXPECT_EQ(Contents(vector), (std::vector<int>{-1, -1}));
-  EXPECT_EQ(vector.capacity(), 6u);
 }
 
 TEST(OmVectorRegion, NullRegionMeansTheDefaultHeap) {
@@ -154,13 +99,14 @@ TEST(OmVectorAliasing, ElementsOfTheVectorItselfAreSafeArguments) {
 }
 
 // Random operation sequences against std::vector, with the capacity that the
-// growth rule predicts.
+// growth rule predicts and the one block the vector holds once it has room.
 TEST(OmVectorModel, RandomOperationsMatchStdVector) {
   std::mt19937 random(20261205);
   OmMemoryRegion region(false);
   OmVector<int> vector(&region);
   std::vector<int> model;
   std::size_t expected_capacity = 0;
+  EXPECT_EQ(vector.begin(), nullptr);
   auto grow_if_full = [&] {
     if (model.size() == expected_capacity) {
       std::size_t grown = 4;
@@ -173,59 +119,44 @@ TEST(OmVectorModel, RandomOperationsMatchStdVector) {
   for (int step = 0; step < 20000; ++step) {
     const int value = static_cast<int>(random() % 1000);
     const std::size_t size = model.size();
-    switch (random() % 8) {
-      case 0:
-      case 1:
-        grow_if_full();
-        vector.push_back(value);
-        model.push_back(value);
-        break;
-      case 2: {
-        const std::size_t at = random() % (size + 1);
-        grow_if_full();
+    const unsigned op = random() % 8;
+    if (op <= 2) {  // push_back twice as often as an insertion anywhere
+      const std::size_t at = op == 2 ? random() % (size + 1) : size;
+      grow_if_full();
+      if (op == 2) {
         vector.insert(vector.begin() + at, value);
-        model.insert(model.begin() + static_cast<long>(at), value);
-        break;
+      } else {
+        vector.push_back(value);
       }
-      case 3:
-        if (size > 0) {
-          const std::size_t at = random() % size;
-          vector.erase(vector.begin() + at);
-          model.erase(model.begin() + static_cast<long>(at));
-        }
-        break;
-      case 4:
-        if (size > 0) {
-          const std::size_t first = random() % size;
-          const std::size_t last = first + random() % (size - first + 1);
-          vector.erase(vector.begin() + first, vector.begin() + last);
-          model.erase(model.begin() + static_cast<long>(first),
-                      model.begin() + static_cast<long>(last));
-        }
-        break;
-      case 5: {
-        const std::size_t n = random() % 40;
+      model.insert(model.begin() + static_cast<long>(at), value);
+    } else if (op <= 4 && size > 0) {  // erase one element, or a range
+      const std::size_t first = random() % size;
+      const std::size_t last = op == 3 ? first + 1 : first + random() % (size - first + 1);
+      if (op == 3) {
+        vector.erase(vector.begin() + first);
+      } else {
+        vector.erase(vector.begin() + first, vector.begin() + last);
+      }
+      model.erase(model.begin() + static_cast<long>(first),
+                  model.begin() + static_cast<long>(last));
+    } else if (op == 5 || op == 6) {  // resize or reserve
+      const std::size_t n = random() % 50;
+      if (op == 5) {
         vector.resize(n, value);
         model.resize(n, value);
-        if (n > expected_capacity) expected_capacity = n;
-        break;
-      }
-      case 6: {
-        const std::size_t n = random() % 60;
+      } else {
         vector.reserve(n);
-        if (n > expected_capacity) expected_capacity = n;
-        break;
       }
-      case 7: {
-        OmVector<int> copy(vector);
-        ASSERT_EQ(copy.capacity(), model.size());
-        vector = copy;
-        expected_capacity = model.size();
-        break;
-      }
+      expected_capacity = std::max(expected_capacity, n);
+    } else if (op == 7) {
+      OmVector<int> copy(vector);
+      ASSERT_EQ(copy.capacity(), model.size());
+      vector = copy;
+      expected_capacity = model.size();
     }
     ASSERT_EQ(Contents(vector), model) << "step " << step;
     ASSERT_EQ(vector.capacity(), expected_capacity) << "step " << step;
+    ASSERT_EQ(region.BlocksInUse(), expected_capacity == 0 ? 0u : 1u) << "step " << step;
   }
 }
 
