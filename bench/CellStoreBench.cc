@@ -89,9 +89,11 @@ class TableStore {
   OmPivotTable _table;
 };
 
-class MapStore {
+// A store keyed by the whole index: std::map or absl::flat_hash_map.
+template <typename Map>
+class KeyedStore {
  public:
-  explicit MapStore(int) {}
+  explicit KeyedStore(int) {}
   void Set(const Index& index, const OmCellText& text) { _cells[index].reset(text.Clone(nullptr)); }
   const OmCellText* Get(const Index& index) const {
     const auto found = _cells.find(index);
@@ -105,27 +107,11 @@ class MapStore {
   }
 
  private:
-  std::map<Index, std::unique_ptr<OmCellText>> _cells;
+  Map _cells;
 };
 
-class HashStore {
- public:
-  explicit HashStore(int) {}
-  void Set(const Index& index, const OmCellText& text) { _cells[index].reset(text.Clone(nullptr)); }
-  const OmCellText* Get(const Index& index) const {
-    const auto found = _cells.find(index);
-    return found != _cells.end() ? found->second.get() : nullptr;
-  }
-  void Delete(const Index& index) { _cells.erase(index); }
-  template <typename Visit>
-  void Iterate(Visit visit) const {
-    for (const auto& cell : _cells)
-      visit(cell.second.get());
-  }
-
- private:
-  absl::flat_hash_map<Index, std::unique_ptr<OmCellText>> _cells;
-};
+using MapStore = KeyedStore<std::map<Index, std::unique_ptr<OmCellText>>>;
+using HashStore = KeyedStore<absl::flat_hash_map<Index, std::unique_ptr<OmCellText>>>;
 
 // Dense data only: row + 1000 * column.
 class VectorStore {
