@@ -4,7 +4,7 @@
 # benchmark once and builds the API reference (warnings fail it); then
 # builds and tests again with the address and undefined-behaviour
 # sanitizers, runs each fuzzer for a bounded time (OMTREE_FUZZ_SECONDS,
-# default 45) and runs the tests under valgrind's memcheck.
+# default 30) and runs the tests under valgrind's memcheck.
 #
 #   scripts/test.sh            everything
 #   scripts/test.sh --quick    the ordinary build, its tests and the benchmarks
@@ -49,7 +49,7 @@ if [ "$quick" -eq 0 ]; then
     build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
     -DOMTREE_SANITIZE=ON
   echo "== Fuzzing"
-  scripts/fuzz.sh "${OMTREE_FUZZ_SECONDS:-45}"
+  scripts/fuzz.sh "${OMTREE_FUZZ_SECONDS:-30}"
   echo "== Valgrind"
   scripts/valgrind.sh
 fi
