@@ -5,18 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <vector>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define OMCELL_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define OMCELL_ASAN 1
-#endif
-
-#if defined(OMCELL_ASAN)
+#if defined(OMCELL_REGION_CHECKED)
 #include <sanitizer/asan_interface.h>
 #define OMCELL_POISON(address, size) ASAN_POISON_MEMORY_REGION(address, size)
 #define OMCELL_UNPOISON(address, size) ASAN_UNPOISON_MEMORY_REGION(address, size)
@@ -24,12 +17,6 @@
 #define OMCELL_POISON(address, size) (static_cast<void>(address), static_cast<void>(size))
 #define OMCELL_UNPOISON(address, size) (static_cast<void>(address), static_cast<void>(size))
 #endif
-
-struct OmMemoryRegion::BlockHeader {
-  OmMemoryRegion* region;
-  std::uint32_t sizeClass;
-  std::uint32_t tag;
-};
 
 // Precedes the header of a block that is too large for the chunks.
 struct OmMemoryRegion::LargeBlock {
@@ -47,37 +34,50 @@ struct OmMemoryRegion::Chunk {
 
 namespace {
 
-constexpr std::uint32_t kLiveTag = 0x4C495645;      // "LIVE"
-constexpr std::uint32_t kReleasedTag = 0x46524545;  // "FREE"
 constexpr std::uint32_t kLargeClass = 0xFFFFFFFF;
 constexpr std::uint32_t kHeapClass = 0xFFFFFFFE;
 constexpr std::size_t kFirstChunkBytes = 1024;
 constexpr std::size_t kMaxChunkBytes = 64 * 1024;
 
-// Size class of every small request, indexed by the request rounded up to
-// 16 bytes and divided by 16.
-constexpr int ComputeSizeClass(std::size_t rounded) {
-  if (rounded <= 128) return static_cast<int>(rounded / 16) - 1;
-  int exponent = 0;  // floor(log2(rounded - 1)), at least 7 here
-  for (std::size_t value = rounded - 1; value > 1; value >>= 1)
-    ++exponent;
-  const std::size_t step = std::size_t{1} << (exponent - 2);
-  const std::size_t quarter = (rounded - 1) / step;  // 4 to 7
-  return 8 + (exponent - 7) * 4 + static_cast<int>(quarter - 4);
-}
+// Full-size chunks that destroyed regions gave back, kept for the next
+// regions instead of being returned to the global heap. Without it, a
+// program that makes and drops tables in turn would have the heap hand the
+// pages back to the system and fault them in again for every table. One
+// lock per 64 KiB chunk, never per block; at most kCachedChunks are kept.
+class ChunkCache {
+ public:
+  static constexpr std::size_t kCachedChunks = 256;  // 16 MiB
 
-constexpr std::array<std::uint8_t, OmMemoryRegion::kMaxSmallBlock / 16 + 1> MakeClassTable() {
-  std::array<std::uint8_t, OmMemoryRegion::kMaxSmallBlock / 16 + 1> table{};
-  for (std::size_t slot = 0; slot < table.size(); ++slot) {
-    table[slot] = static_cast<std::uint8_t>(ComputeSizeClass(slot == 0 ? 16 : slot * 16));
+  static ChunkCache& Instance() {
+    // Never destroyed: regions destroyed during static destruction still
+    // hand their chunks back.
+    static ChunkCache* const cache = new ChunkCache;
+    return *cache;
   }
-  return table;
-}
 
-constexpr auto kClassTable = MakeClassTable();
+  // A cached chunk, or null when there is none.
+  void* Take() {
+    std::lock_guard<std::mutex> lock(_mutex);
+    if (_chunks.empty()) return nullptr;
+    void* chunk = _chunks.back();
+    _chunks.pop_back();
+    return chunk;
+  }
 
-// The countdown of FailAfter(): negative while off.
-long failureCountdown = -1;
+  // Keeps chunk when there is room; false hands it back to the caller.
+  bool Keep(void* chunk) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    if (_chunks.size() >= kCachedChunks) return false;
+    _chunks.push_back(chunk);
+    return true;
+  }
+
+ private:
+  ChunkCache() { _chunks.reserve(kCachedChunks); }
+
+  std::mutex _mutex;
+  std::vector<void*> _chunks;
+};
 
 [[noreturn]] void AbortOnBadRelease(const void* block) {
   std::fprintf(stderr, "OmMemoryRegion::Release: %p is not a live block\n", block);
@@ -98,8 +98,11 @@ OmMemoryRegion::OmMemoryRegion(bool heapBacked)
 OmMemoryRegion::~OmMemoryRegion() {
   while (_chunks != nullptr) {
     Chunk* next = _chunks->next;
-    OMCELL_UNPOISON(_chunks, _chunks->bytes);
-    ::operator delete(_chunks);
+    const bool cacheable = _chunks->bytes == sizeof(Chunk) + kMaxChunkBytes;
+    if (!cacheable || !ChunkCache::Instance().Keep(_chunks)) {
+      OMCELL_UNPOISON(_chunks, _chunks->bytes);
+      ::operator delete(_chunks);
+    }
     _chunks = next;
   }
   while (_largeBlocks != nullptr) {
@@ -109,9 +112,7 @@ OmMemoryRegion::~OmMemoryRegion() {
   }
 }
 
-int OmMemoryRegion::SizeClassOf(std::size_t size) {
-  return kClassTable[(size + 15) / 16];
-}
+long OmMemoryRegion::_failureCountdown = -1;
 
 std::size_t OmMemoryRegion::ClassBytes(int sizeClass) {
   if (sizeClass < 8) return static_cast<std::size_t>(sizeClass + 1) * 16;
@@ -121,20 +122,20 @@ std::size_t OmMemoryRegion::ClassBytes(int sizeClass) {
 }
 
 long OmMemoryRegion::FailAfter(long allocations) {
-  const long previous = failureCountdown;
-  failureCountdown = allocations < 0 ? -1 : allocations;
+  const long previous = _failureCountdown;
+  _failureCountdown = allocations < 0 ? -1 : allocations;
   return previous;
 }
 
 bool OmMemoryRegion::ShouldFailAllocation() {
-  if (failureCountdown < 0) return false;
-  return failureCountdown-- == 0;
+  if (_failureCountdown < 0) return false;
+  return _failureCountdown-- == 0;
 }
 
-void* OmMemoryRegion::Allocate(std::size_t size) {
-  if (failureCountdown >= 0 && ShouldFailAllocation()) throw std::bad_alloc();
+void* OmMemoryRegion::AllocateOutOfLine(std::size_t size) {
+  if (_failureCountdown >= 0 && ShouldFailAllocation()) throw std::bad_alloc();
   if (_heapBacked) return AllocateFromHeap(size);
-  if (size <= kMaxSmallBlock) return AllocateSmall(SizeClassOf(size));
+  if (size <= kMaxSmallBlock) return AllocateSmall(kClassOfSlot[(size + 15) / 16]);
   return AllocateLarge(size);
 }
 
@@ -161,7 +162,8 @@ void* OmMemoryRegion::CarveFromChunk(std::size_t blockBytes) {
   if (static_cast<std::size_t>(_chunkLimit - _chunkCursor) < blockBytes) {
     const std::size_t space = std::max(_nextChunkBytes, blockBytes);
     const std::size_t total = sizeof(Chunk) + space;
-    Chunk* chunk = static_cast<Chunk*>(::operator new(total));
+    void* cached = space == kMaxChunkBytes ? ChunkCache::Instance().Take() : nullptr;
+    Chunk* chunk = static_cast<Chunk*>(cached != nullptr ? cached : ::operator new(total));
     chunk->next = _chunks;
     chunk->bytes = total;
     _chunks = chunk;
@@ -207,7 +209,7 @@ void* OmMemoryRegion::AllocateFromHeap(std::size_t size) {
   return header + 1;
 }
 
-void OmMemoryRegion::Release(void* block) {
+void OmMemoryRegion::ReleaseOutOfLine(void* block) {
   if (block == nullptr) return;
   BlockHeader* header = static_cast<BlockHeader*>(block) - 1;
   if (header->tag != kLiveTag) AbortOnBadRelease(block);
