@@ -1,22 +1,165 @@
-// omtree-view: renders output documents as text. For now the one document it
-// knows is the built-in demo.
+// omtree-view: renders output documents as text, HTML or JSON. The document
+// is the built-in demo, or a crosstabulation of a CSV file.
+//
+// Exit status: 0 on success, 1 on bad input or a failed write (the message
+// names the file, and the line and column where there is one), 2 on a usage
+// error. Output named with -o is written to a temporary file in the same
+// directory and renamed into place, so a failure never leaves a half-written
+// file behind.
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "Crosstab.h"
 #include "Demo.h"
+#include "Html.h"
+#include "Json.h"
 #include "Render.h"
+
+namespace {
+
+// A failure that ends the program with status 1.
+struct Failure {
+  std::string message;
+};
+
+// Shows "Reading FILE: NN%" on standard error while a file is read, when
+// standard error is a terminal; nothing otherwise.
+class ProgressLine {
+ public:
+  explicit ProgressLine(std::string path) : _path(std::move(path)), _shown(isatty(STDERR_FILENO)) {}
+  ~ProgressLine() {
+    if (_shown && _percent >= 0) std::fputs("\r\033[K", stderr);
+  }
+
+  void Update(std::uint64_t bytesRead, std::uint64_t totalBytes) {
+    if (!_shown || totalBytes == 0) return;
+    const int percent = static_cast<int>(100 * bytesRead / totalBytes);
+    if (percent == _percent) return;
+    _percent = percent;
+    std::fprintf(stderr, "\rReading %s: %d%%", _path.c_str(), percent);
+    std::fflush(stderr);
+  }
+
+ private:
+  std::string _path;
+  bool _shown;
+  int _percent = -1;
+};
+
+// Writes text to path through a temporary file in the same directory that
+// is renamed over path at the end.
+void WriteAtomically(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".XXXXXX";
+  const int descriptor = mkstemp(temporary.data());
+  if (descriptor < 0)
+    throw Failure{path + ": cannot create a temporary file: " + std::strerror(errno)};
+  std::FILE* file = fdopen(descriptor, "wb");
+  if (file == nullptr) {
+    close(descriptor);
+    std::remove(temporary.c_str());
+    throw Failure{path + ": " + std::strerror(errno)};
+  }
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int error = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) {
+    std::remove(temporary.c_str());
+    throw Failure{path + ": cannot write: " + std::strerror(written ? errno : error)};
+  }
+  // mkstemp makes the file readable by its owner only; give it the mode a
+  // newly created file would have.
+  const mode_t mask = umask(0);
+  umask(mask);
+  chmod(temporary.c_str(), 0666 & ~mask);
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int renameError = errno;
+    std::remove(temporary.c_str());
+    throw Failure{path + ": cannot write: " + std::strerror(renameError)};
+  }
+}
+
+// "city=country,region" groups city under country and then region.
+omcrosstab::Grouping ParseGrouping(const std::string& text) {
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos || equals == 0 || equals + 1 == text.size()) {
+    throw CLI::ValidationError("--group", "expected COLUMN=BY[,BY...], got '" + text + "'");
+  }
+  omcrosstab::Grouping grouping;
+  grouping.column = text.substr(0, equals);
+  std::string rest = text.substr(equals + 1);
+  for (std::size_t start = 0;;) {
+    const std::size_t comma = rest.find(',', start);
+    grouping.by.push_back(rest.substr(start, comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return grouping;
+}
+
+std::string Render(OmOutputTree& document, const std::string& format,
+                   const omrender::Options& options, const std::string& title) {
+  if (format == "html") return omrender::RenderHtml(document, options, title);
+  if (format == "json") return omrender::RenderJson(document, options);
+  return omrender::RenderDocument(document, options);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{
-      "Renders an output document as text: the outline with its headings, text blocks, "
-      "charts, models and answer trees, and every pivot table laid out layer by layer.",
+      "Renders an output document as text, HTML or JSON: the outline with its headings, text "
+      "blocks, charts, models and answer trees, and every pivot table laid out layer by layer. "
+      "The document is the built-in demo (--demo) or a crosstabulation of a CSV file.",
       "omtree-view"};
   bool demo = false;
+  std::string input;
+  omcrosstab::Request request;
+  std::string statistic = "count";
+  bool sorted = false;
+  std::vector<std::string> groupings;
+  std::string format = "text";
+  std::string output;
   omrender::Options options;
-  app.add_flag("--demo", demo, "Render the built-in demo document (one item of every kind).");
+
+  app.add_option("FILE", input,
+                 "CSV file to crosstabulate (UTF-8, RFC 4180 quoting, a header of column names).");
+  app.add_flag("--demo", demo, "Render the built-in demo document (one item of every kind).")
+      ->excludes("FILE");
+  auto names = [&](const char* name, std::vector<std::string>& into, const char* what) {
+    return app.add_option(name, into, what)->delimiter(',')->needs("FILE");
+  };
+  names("--rows", request.rows, "Row columns, outermost first (comma-separated or repeated).");
+  names("--cols", request.columns, "Column columns, outermost first.");
+  names("--layers", request.layers, "Layer columns, outermost first.");
+  app.add_option("--stat", statistic, "The cells: count (default), sum or mean of --value.")
+      ->check(CLI::IsMember({"count", "sum", "mean"}))
+      ->needs("FILE");
+  app.add_option("--value", request.valueColumn, "The numeric column of a sum or mean.")
+      ->needs("FILE");
+  app.add_flag("--sort", sorted,
+               "Categories sorted by label (byte order) instead of by first appearance.")
+      ->needs("FILE");
+  app.add_option("--group", groupings,
+                 "Group a dimension's categories by other columns, outermost first: "
+                 "COLUMN=BY[,BY...]; may be repeated.")
+      ->needs("FILE");
+  app.add_option("--format", format, "Output format: text (default), html or json.")
+      ->check(CLI::IsMember({"text", "html", "json"}));
+  app.add_option("-o,--output", output,
+                 "Write to this file (replaced only when the whole output is ready) instead of "
+                 "standard output.");
   app.add_flag("--ascii", options.ascii, "Draw table rules with + - | instead of box characters.");
   app.add_flag("--hide-empty", options.hideEmpty,
                "Leave out the rows, columns and layers of a table that hold no cell.");
@@ -26,10 +169,25 @@ int main(int argc, char** argv) {
                  "Show only this layer of each table, counted from 0 (default: every layer).")
       ->check(CLI::NonNegativeNumber);
   app.footer(
-      "Exit status: 0 on success, 2 on a usage error.\n"
-      "Example: omtree-view --demo --hide-empty --names-in-corner\n");
+      "Exit status: 0 on success, 1 on bad input or a failed write, 2 on a usage error.\n"
+      "Examples:\n"
+      "  omtree-view --demo --hide-empty --names-in-corner\n"
+      "  omtree-view survey.csv --rows region --cols sex --layers year --format html -o out.html\n"
+      "  omtree-view survey.csv --rows city --group city=country --cols sex --stat mean "
+      "--value income\n");
   try {
     app.parse(argc, argv);
+    if (!demo && input.empty()) {
+      throw CLI::ValidationError("nothing to render; give a CSV FILE or --demo");
+    }
+    if (!input.empty() && request.rows.empty() && request.columns.empty()) {
+      throw CLI::ValidationError("a crosstabulation needs --rows or --cols");
+    }
+    if (statistic != "count" && request.valueColumn.empty()) {
+      throw CLI::ValidationError("--stat " + statistic + " needs --value");
+    }
+    for (const std::string& text : groupings)
+      request.groupings.push_back(ParseGrouping(text));
   } catch (const CLI::CallForHelp&) {
     std::cout << app.help();
     return 0;
@@ -37,11 +195,40 @@ int main(int argc, char** argv) {
     std::cerr << "omtree-view: " << error.what() << "\nRun 'omtree-view --help' for the options.\n";
     return 2;
   }
-  if (!demo) {
-    std::cerr << "omtree-view: nothing to render; use --demo.\n"
-                 "Run 'omtree-view --help' for the options.\n";
-    return 2;
+
+  try {
+    std::unique_ptr<OmOutputTree> document;
+    std::string title = "omtree-view demo";
+    if (demo) {
+      document = omrender::MakeDemoDocument();
+    } else {
+      request.path = input;
+      request.statistic = statistic == "sum"    ? omcrosstab::Statistic::kSum
+                          : statistic == "mean" ? omcrosstab::Statistic::kMean
+                                                : omcrosstab::Statistic::kCount;
+      request.order =
+          sorted ? omcrosstab::CategoryOrder::kLabel : omcrosstab::CategoryOrder::kFirstAppearance;
+      ProgressLine progress(input);
+      document = omcrosstab::BuildCrosstab(
+          request, [&](std::uint64_t read, std::uint64_t total) { progress.Update(read, total); });
+      title = input;
+    }
+    const std::string text = Render(*document, format, options, title);
+    if (output.empty()) {
+      std::cout << text << std::flush;
+      if (!std::cout) throw Failure{"standard output: cannot write"};
+    } else {
+      WriteAtomically(output, text);
+    }
+  } catch (const omcrosstab::InputError& error) {
+    std::cerr << "omtree-view: " << error.what() << '\n';
+    return 1;
+  } catch (const Failure& failure) {
+    std::cerr << "omtree-view: " << failure.message << '\n';
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "omtree-view: out of memory\n";
+    return 1;
   }
-  std::cout << omrender::RenderDocument(*omrender::MakeDemoDocument(), options);
   return 0;
 }
