@@ -68,9 +68,17 @@ void PointerVector::Destroy(PointerVector* node) {
 }
 
 void PointerVector::Reach(std::size_t subscript) {
-  if (2 * slots.capacity() < subscript) slots.reserve(subscript + 1);
-  while (slots.size() <= subscript)
-    slots.push_back(nullptr);
+  if (subscript < slots.size()) return;
+  // The capacity that appending one null at a time would end with: exactly
+  // subscript + 1 after a jump past twice the capacity, else grown by the
+  // vector's rule each time the node fills up. Reserving it at once moves
+  // the block at most once.
+  std::size_t capacity = slots.capacity();
+  if (2 * capacity < subscript) capacity = subscript + 1;
+  while (capacity <= subscript)
+    capacity = OmVector<void*>::GrownCapacity(capacity);
+  slots.reserve(capacity);
+  slots.resize(subscript + 1, nullptr);
 }
 
 bool PointerVector::Empty() const {
