@@ -2,6 +2,57 @@
 // output document holding one pivot table whose cells are a count, or the
 // sum or mean of a numeric column, for every combination of the categories
 // of the row, column and layer columns.
+//
+// Input. The file is strict RFC 4180 CSV in UTF-8 whose first record is the
+// header of column names (see CsvReader.h for the exact rules: line breaks,
+// blank lines, a leading byte order mark, positions). It is read in chunks
+// and never held whole; memory grows with the number of distinct categories
+// and of filled cells, not with the number of rows.
+//
+// The document. Below the root hangs a procedure heading "Crosstabs" whose
+// command describes the request, and below that the table:
+//   * Label "<names>" and title "<names> Crosstabulation", where <names> are
+//     the row, column and layer column names in that order joined by " * ";
+//     the template name is "Crosstabulation".
+//   * One dimension per named column, named after the column: the rows
+//     first, then the columns, then the layers, each list outermost first;
+//     Rows(), Columns() and Layers() list them in the same order.
+//   * Categories: the distinct values of the column. An empty field is a
+//     category whose label is the empty string. Categories and groups stand
+//     in order of first appearance in the file, or sorted by label in byte
+//     order (the order of Unicode code points); subscripts number the
+//     categories 0, 1, ... in that display order.
+//   * Groupings: a grouped column's categories hang under group nodes
+//     labelled by the values of the `by` columns, outermost first. A category
+//     is the combination of its group values and its own value, so a value
+//     that occurs under two different groups is two categories, one in
+//     each group.
+//   * Cells: only the combinations that occur hold a cell, an OmNumber: the
+//     count with 0 decimals, or the sum or mean of the value column with
+//     kValueDecimals decimals.
+//   * Corner text "Count", "Sum of <value column>" or "Mean of <value
+//     column>"; caption "Rows read: N." and, for a sum or mean, "Left out
+//     for an empty value of <value column>: M."
+//
+// Values. For a sum or mean, a row whose value field is empty is left out
+// of the table entirely (it adds no category and no cell) and counted in the
+// caption. Any other value must be a finite decimal number written in full:
+// an optional minus sign, digits with an optional decimal point, an optional
+// exponent; no spaces, plus sign, thousands separators, hexadecimal, inf or
+// nan, and nothing beyond the range of a double. A count never reads the
+// value column.
+//
+// Errors. Every complaint is an InputError whose message reads
+// "FILE:LINE:COLUMN: what", or "FILE: what" when no position applies (the
+// request's own faults, a file that cannot be read, a column name that the
+// header lacks).
+//
+// Progress, when given, is called after every kProgressInterval bytes read
+// (see CsvReader.h) and once more when the whole file is read, with
+// bytesRead equal to totalBytes, the file's size.
+//
+// The functions here keep no state between calls and may run on several
+// threads at once for different requests.
 
 #ifndef OMTREE_TOOLS_CROSSTAB_CROSSTAB_H_
 #define OMTREE_TOOLS_CROSSTAB_CROSSTAB_H_
@@ -19,9 +70,12 @@ namespace omcrosstab {
 
 enum class Statistic { kCount, kSum, kMean };
 
+// The decimals of sums and means.
+constexpr int kValueDecimals = 2;
+
 enum class CategoryOrder {
   kFirstAppearance,  // in the order the values first occur in the file
-  kLabel,            // sorted by label
+  kLabel,            // sorted by label, in byte order
 };
 
 // Groups the categories of one dimension column under the values of other
@@ -32,6 +86,11 @@ struct Grouping {
   std::vector<std::string> by;
 };
 
+// REQUIRES (else InputError): rows and columns are not both empty; no column
+// is named twice among rows, columns and layers; a sum or mean names its
+// valueColumn; each grouping groups a row, column or layer column, no column
+// is grouped twice, and no column is grouped by itself or twice by the same
+// column. Every name must be in the file's header, once.
 struct Request {
   std::string path;
   std::vector<std::string> rows;  // column names, outermost first

@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
 
   try {
     std::unique_ptr<OmOutputTree> document;
-    std::string title = "omtree-view demo";
+    std::string title = "Demo document";
     if (demo) {
       document = omrender::MakeDemoDocument();
     } else {

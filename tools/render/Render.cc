@@ -2,18 +2,15 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <deque>
 #include <sstream>
 #include <vector>
 
+#include "Layout.h"
 #include "TextWidth.h"
 
 namespace omrender {
 
 namespace {
-
-using ConstNode = OmVectorTree<OmDimensionNode>::ConstNode;
-using Stack = std::deque<ConstNode*>;
 
 // The characters that draw a table's rules.
 struct Rules {
@@ -26,41 +23,6 @@ struct Rules {
 
 const Rules kBoxRules = {"─", "│", {"┌", "┬", "┐"}, {"├", "┼", "┤"}, {"└", "┴", "┘"}};
 const Rules kAsciiRules = {"-", "|", {"+", "+", "+"}, {"+", "+", "+"}, {"+", "+", "+"}};
-
-// The mark of the footnote with the given number: a, b, ..., z, aa, ab, ...
-std::string FootnoteMark(int number) {
-  std::string mark;
-  for (int n = number;; n = n / 26 - 1) {
-    mark.insert(mark.begin(), static_cast<char>('a' + n % 26));
-    if (n < 26) break;
-  }
-  return mark;
-}
-
-// A text as shown: its string followed by the marks of its footnotes.
-std::string Decorated(const OmCellText* text) {
-  if (text == nullptr) return "";
-  std::string shown = text->AsString();
-  const std::vector<short>& footnotes = text->Footnotes();
-  if (!footnotes.empty()) {
-    shown += '[';
-    for (std::size_t i = 0; i < footnotes.size(); ++i) {
-      if (i > 0) shown += ',';
-      shown += FootnoteMark(footnotes[i]);
-    }
-    shown += ']';
-  }
-  return shown;
-}
-
-std::string Label(const ConstNode* node) {
-  return node == nullptr ? "" : Decorated(node->Value().Text());
-}
-
-bool SameNode(const ConstNode* a, const ConstNode* b) {
-  if (a == nullptr || b == nullptr) return a == b;
-  return *a == *b;
-}
 
 // One cell of the drawn grid. A cell that spans several columns is stored in
 // the first of them; the others are marked covered.
@@ -148,125 +110,44 @@ class Grid {
   std::vector<std::vector<GridCell>> _cells;
 };
 
-// The heading dimension that owns each label level, from the visible
-// heights.
-template <typename Heading, typename Height>
-std::vector<int> LevelOwners(const Heading& heading, int levels, Height height) {
-  std::vector<int> owners;
-  for (int k = 0; k < heading.NDimensions(); ++k) {
-    for (int h = 0; h < (heading.*height)(k); ++h)
-      owners.push_back(k);
-  }
-  owners.resize(static_cast<std::size_t>(levels), heading.NDimensions());
-  return owners;
-}
-
-// Whether two display positions show the same label at level, as part of
-// the same block: equal labels at this level and every level before it, and
-// the same categories of the dimensions outside the level's own.
-bool SameBlock(const Stack& labelsA, const Stack& leavesA, const Stack& labelsB,
-               const Stack& leavesB, std::size_t level, int owner) {
-  for (std::size_t l = 0; l <= level; ++l) {
-    if (!SameNode(labelsA[l], labelsB[l])) return false;
-  }
-  for (int k = 0; k < owner; ++k) {
-    if (!SameNode(leavesA[static_cast<std::size_t>(k)], leavesB[static_cast<std::size_t>(k)])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool IsNumber(const OmCellText* text) {
-  return dynamic_cast<const OmNumber*>(text) != nullptr;
-}
-
-std::string LayerLabels(OmDisplayLayerHeading& layers, const std::string& indent) {
+std::string LayerLabels(const LayerLayout& layout, const std::string& indent) {
   std::string out;
-  for (int i = 0; i < layers.NDimensions(); ++i) {
-    std::vector<std::string> labels;
-    for (const ConstNode* node : layers.Nodes(i)) {
-      if (node != nullptr) labels.push_back(Label(node));
-    }
-    if (labels.empty()) continue;
-    std::string line = labels.front();
-    for (std::size_t l = 1; l < labels.size(); ++l)
-      line += (l == 1 ? ": " : " / ") + labels[l];
+  for (const std::vector<ShownText>& labels : layout.layerLabels) {
+    std::string line;
+    for (std::size_t l = 0; l < labels.size(); ++l)
+      line += LayerLabelSeparator(l) + Decorated(labels[l]);
     out += indent + line + '\n';
   }
   return out;
 }
 
-// The grid of the layer that is current in layers.
-std::string RenderLayer(OmPivotTable& table, OmDisplayLayerHeading& layers, const Options& options,
-                        const std::string& indent) {
-  const OmDisplayColumnHeading columns(layers, options.hideEmpty);
-  const OmDisplayRowHeading rows(layers, options.hideEmpty, options.namesInCorner);
-  const std::size_t dataColumns = static_cast<std::size_t>(columns.NColumns());
-  const std::size_t dataRows = static_cast<std::size_t>(rows.NRows());
-  const std::size_t labelColumns = static_cast<std::size_t>(rows.NColumns());
-  const std::size_t headingRows = static_cast<std::size_t>(columns.NRows());
-  const std::vector<const OmCellText*> corner = rows.CornerText();
-  const bool cornerRow =
-      headingRows == 0 && std::any_of(corner.begin(), corner.end(),
-                                      [](const OmCellText* text) { return text != nullptr; });
-  const std::size_t headRows = cornerRow ? 1 : headingRows;
-  if (labelColumns + dataColumns == 0 || headRows + dataRows == 0) return indent + "(no cells)\n";
-
-  Grid grid(headRows + dataRows, labelColumns + dataColumns, headRows);
-  for (std::size_t k = 0; headRows > 0 && k < labelColumns && k < corner.size(); ++k) {
-    grid.At(headRows - 1, k).text = Decorated(corner[k]);
-  }
-
-  std::vector<Stack> columnLabels;
-  std::vector<Stack> columnLeaves;
-  for (std::size_t c = 0; c < dataColumns; ++c) {
-    columnLabels.push_back(columns.Column(static_cast<int>(c)));
-    columnLeaves.push_back(columns.ColumnCategories(static_cast<int>(c)));
-  }
-  const std::vector<int> columnOwners =
-      LevelOwners(columns, columns.NRows(), &OmDisplayColumnHeading::VisibleHeight);
-  for (std::size_t r = 0; r < headingRows; ++r) {
-    for (std::size_t c = 0; c < dataColumns;) {
-      std::size_t end = c + 1;
-      while (end < dataColumns && SameBlock(columnLabels[c], columnLeaves[c], columnLabels[end],
-                                            columnLeaves[end], r, columnOwners[r])) {
-        ++end;
+// The grid of a laid-out layer. A row label stands once, at the top of its
+// block; the places below it stay blank.
+std::string DrawLayer(const LayerLayout& layout, const Options& options,
+                      const std::string& indent) {
+  if (layout.Empty()) return indent + "(no cells)\n";
+  Grid grid(layout.rows.size(), layout.Width(), layout.headRows);
+  for (std::size_t r = 0; r < layout.rows.size(); ++r) {
+    for (std::size_t c = 0; c < layout.Width(); ++c) {
+      const LayoutCell& cell = layout.rows[r][c];
+      if (cell.covered) continue;
+      GridCell& drawn = grid.At(r, c);
+      drawn.text = Decorated(cell.text);
+      if (r < layout.headRows && c >= layout.labelColumns) {
+        drawn.align = Align::kCenter;
+      } else if (cell.number) {
+        drawn.align = Align::kRight;
       }
-      GridCell& cell = grid.At(r, labelColumns + c);
-      cell.text = Label(columnLabels[c][r]);
-      cell.align = Align::kCenter;
-      grid.Span(r, labelColumns + c, end - c);
-      c = end;
+      grid.Span(r, c, cell.colspan);
     }
-  }
-
-  const std::vector<int> rowOwners =
-      LevelOwners(rows, rows.NColumns(), &OmDisplayRowHeading::VisibleWidth);
-  Stack previousLabels;
-  Stack previousLeaves;
-  for (std::size_t r = 0; r < dataRows; ++r) {
-    const Stack labels = rows.Row(static_cast<int>(r));
-    const Stack leaves = rows.RowCategories(static_cast<int>(r));
-    for (std::size_t k = 0; k < labelColumns; ++k) {
-      const bool repeated =
-          r > 0 && SameBlock(previousLabels, previousLeaves, labels, leaves, k, rowOwners[k]);
-      grid.At(headRows + r, k).text = repeated ? "" : Label(labels[k]);
-    }
-    for (std::size_t c = 0; c < dataColumns; ++c) {
-      std::vector<int> index;
-      layers.Fill(index);
-      columns.Fill(index, static_cast<int>(c));
-      rows.Fill(index, static_cast<int>(r));
-      const OmCellText* value = table.Cell(index);
-      GridCell& cell = grid.At(headRows + r, labelColumns + c);
-      cell.text = Decorated(value);
-      cell.align = IsNumber(value) ? Align::kRight : Align::kLeft;
-    }
-    previousLabels = labels;
-    previousLeaves = leaves;
   }
   return grid.Draw(options.ascii ? kAsciiRules : kBoxRules, indent);
+}
+
+std::string RenderLayer(OmPivotTable& table, OmDisplayLayerHeading& layers, const Options& options,
+                        const std::string& indent) {
+  const LayerLayout layout = LayOutLayer(table, layers, options);
+  return LayerLabels(layout, indent) + DrawLayer(layout, options, indent);
 }
 
 // Renders every item of an outline, indented by its level.
@@ -310,29 +191,15 @@ class DocumentRenderer : public OmOutputPart::Visitor {
   }
 
   void Visit(OmChart& chart) override {
-    std::ostringstream line;
-    line << "Chart: " << Decorated(chart.OutlineText()) << " (XML "
-         << chart.GetXmlDescription().size() << " B, data " << chart.GetXmlData().size()
-         << " B, image " << chart.GetImageData().size() << " B, sub-type "
-         << chart.GetChartSubType() << (chart.hasMap() ? ", map" : "") << ")";
-    Line(line.str());
+    Line("Chart: " + Decorated(chart.OutlineText()) + " (" + ChartSummary(chart) + ")");
   }
 
   void Visit(OmModel& model) override {
-    std::ostringstream line;
-    line << "Model: " << Decorated(model.OutlineText()) << " (type " << model.GetModelType()
-         << ", PMML " << model.GetPMML().size() << " B, data " << model.GetBinaryDataStream().size()
-         << " B, containers "
-         << model.GetPMMLContainer().size() + model.GetStatXMLContainer().size() << " B)";
-    Line(line.str());
+    Line("Model: " + Decorated(model.OutlineText()) + " (" + ModelSummary(model) + ")");
   }
 
   void Visit(OmAnswerTree& tree) override {
-    std::ostringstream line;
-    line << "Answer tree: " << Decorated(tree.OutlineText()) << " (tree type " << tree.GetTreeType()
-         << ", XML " << tree.GetUncompressedXml().size() << " B, compressed "
-         << tree.GetCompressedXml().size() << " B)";
-    Line(line.str());
+    Line("Answer tree: " + Decorated(tree.OutlineText()) + " (" + AnswerTreeSummary(tree) + ")");
   }
 
   void Visit(OmPivotTable& table) override { _out << RenderTable(table, _options, _indent); }
@@ -348,21 +215,18 @@ class DocumentRenderer : public OmOutputPart::Visitor {
 }  // namespace
 
 std::string RenderTable(OmPivotTable& table, const Options& options, const std::string& indent) {
-  std::string out =
-      indent +
-      Decorated(table.GetTableTitle() != nullptr ? table.GetTableTitle() : table.OutlineText()) +
-      '\n';
+  std::string out = indent + Decorated(TableTitle(table)) + '\n';
   OmDisplayLayerHeading layers(table, options.hideEmpty);
   bool anyLayer = false;
   if (options.layer >= 0) {
     if (layers.SwitchLayer(options.layer)) {
       anyLayer = true;
-      out += LayerLabels(layers, indent) + RenderLayer(table, layers, options, indent);
+      out += RenderLayer(table, layers, options, indent);
     }
   } else {
     while (layers.NextLayer()) {
       anyLayer = true;
-      out += LayerLabels(layers, indent) + RenderLayer(table, layers, options, indent);
+      out += RenderLayer(table, layers, options, indent);
     }
   }
   if (!anyLayer) out += indent + "(no layer to show)\n";

@@ -1,0 +1,93 @@
+// What the text and HTML renderers share, internal to the render library:
+// texts with their footnote numbers kept apart from their strings, the
+// one-line summaries of charts, models and answer trees, and the laid-out
+// grid of one layer of a pivot table.
+//
+// A layer's grid has head rows on top (the corner left of the column
+// labels) and data rows below them (the row labels left of the cells).
+// A column label spans the display columns of its block: the columns that
+// show the same label at its level and above, under the same categories of
+// the outer column dimensions. A row label stands once, at the top of its
+// block of rows, defined alike.
+
+#ifndef OMTREE_TOOLS_RENDER_LAYOUT_H_
+#define OMTREE_TOOLS_RENDER_LAYOUT_H_
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "Render.h"
+#include "backend/omtree/omtree.h"
+
+namespace omrender {
+
+// The mark of the footnote with the given number (its place in the table's
+// footnotes): a, b, ..., z, aa, ab, ...
+std::string FootnoteMark(int number);
+
+// A text as shown: its string and the numbers of its footnotes, in order.
+struct ShownText {
+  std::string text;
+  std::vector<int> footnotes;
+};
+
+// text as shown; empty for null.
+ShownText Shown(const OmCellText* text);
+
+// The string followed by its footnote marks in brackets: "53[a]", "x[a,b]".
+std::string Decorated(const ShownText& text);
+std::string Decorated(const OmCellText* text);
+
+// The text between the labels of a layer dimension: before the label at
+// position (0 the root), "" for the root, ": " after it, " / " further on.
+const char* LayerLabelSeparator(std::size_t position);
+
+// The text a table shows above itself: its table title, else its outline
+// text.
+const OmCellText* TableTitle(const OmPivotTable& table);
+
+// The figures shown after an item's title, in parentheses.
+std::string ChartSummary(const OmChart& chart);
+std::string ModelSummary(const OmModel& model);
+std::string AnswerTreeSummary(const OmAnswerTree& tree);
+
+// One place of a layer's grid. A label spanning several places is stored in
+// the first (top or left) of them; the others are marked covered.
+struct LayoutCell {
+  ShownText text;
+  // A data cell holding a number, shown right-aligned.
+  bool number = false;
+  // Greater than 1 only for column labels.
+  std::size_t colspan = 1;
+  // Greater than 1 only for row labels.
+  std::size_t rowspan = 1;
+  // Covered by the label to the left (colspan) or above (rowspan).
+  bool covered = false;
+};
+
+// The laid-out grid of one layer. Every row has Width() places; the corner
+// texts, if any, stand in the last head row.
+struct LayerLayout {
+  // One line per layer dimension that shows a label: its labels, root first.
+  std::vector<std::vector<ShownText>> layerLabels;
+  std::size_t headRows = 0;
+  std::size_t labelColumns = 0;
+  std::size_t dataColumns = 0;
+  // The corner holds the row dimensions' names, not the table's corner text.
+  bool namesInCorner = false;
+  // The head rows, then the data rows; empty when the layer shows no cell.
+  std::vector<std::vector<LayoutCell>> rows;
+
+  std::size_t Width() const { return labelColumns + dataColumns; }
+  bool Empty() const { return rows.empty(); }
+};
+
+// Lays out the layer that is current in layers, a heading over table, with
+// options.hideEmpty and options.namesInCorner.
+// REQUIRES: layers has a current layer.
+LayerLayout LayOutLayer(OmPivotTable& table, OmDisplayLayerHeading& layers, const Options& options);
+
+}  // namespace omrender
+
+#endif  // OMTREE_TOOLS_RENDER_LAYOUT_H_
