@@ -70,6 +70,9 @@ const std::vector<Index>& Lookups(int dataSet) {
 
 class TableStore {
  public:
+  // The table clones its texts into its own region.
+  static constexpr bool kTextsInRegion = true;
+
   explicit TableStore(int dataSet) : _table(Label(), Label(), false) {
     for (int d = 0; d < (dataSet == 0 ? 2 : 4); ++d)
       _table.AddDimension(Label());
@@ -93,6 +96,8 @@ class TableStore {
 template <typename Map>
 class KeyedStore {
  public:
+  static constexpr bool kTextsInRegion = false;
+
   explicit KeyedStore(int) {}
   void Set(const Index& index, const OmCellText& text) { _cells[index].reset(text.Clone(nullptr)); }
   const OmCellText* Get(const Index& index) const {
@@ -116,6 +121,8 @@ using HashStore = KeyedStore<absl::flat_hash_map<Index, std::unique_ptr<OmCellTe
 // Dense data only: row + 1000 * column.
 class VectorStore {
  public:
+  static constexpr bool kTextsInRegion = false;
+
   explicit VectorStore(int) : _cells(1000 * 1000) {}
   void Set(const Index& index, const OmCellText& text) {
     _cells[Slot(index)].reset(text.Clone(nullptr));
@@ -221,26 +228,46 @@ void BM_CellIterate(benchmark::State& state) {
   Items(state, dataSet);
 }
 
-// Heap bytes per stored cell, the texts included; BM_CellMemory<TextOnly>
-// gives the texts' own share, to subtract.
-struct TextOnly {
-  explicit TextOnly(int) {}
-  void Set(const Index&, const OmCellText& text) { _texts.emplace_back(text.Clone(nullptr)); }
-  std::vector<std::unique_ptr<OmCellText>> _texts;
-};
+// Heap bytes now in use, chunks cached by destroyed regions included.
+std::size_t HeapInUse() {
+  OmMemoryRegion::ReleaseCachedChunks();
+  malloc_trim(0);
+  return mallinfo2().uordblks;
+}
 
+// Heap bytes per text of the data set, the texts cloned where Store keeps
+// them (a region or the heap) and held by an array reserved beforehand.
+template <typename Store>
+double TextBytesPerCell(int dataSet) {
+  const std::size_t count = Indexes(dataSet).size();
+  std::vector<OmCellText*> texts;
+  texts.reserve(count);
+  std::unique_ptr<OmMemoryRegion> region;
+  const std::size_t before = HeapInUse();
+  if (Store::kTextsInRegion) region = std::make_unique<OmMemoryRegion>(false);
+  for (std::size_t i = 0; i < count; ++i)
+    texts.push_back(Value().Clone(region.get()));
+  const std::size_t after = mallinfo2().uordblks;
+  for (OmCellText* text : texts)
+    delete text;
+  return static_cast<double>(after - before) / static_cast<double>(count);
+}
+
+// Heap bytes per stored cell that the store adds to the texts themselves:
+// the whole store's bytes less those of the same texts kept the same way.
 template <typename Store>
 void BM_CellMemory(benchmark::State& state) {
   const int dataSet = DataSet(state);
-  double perCell = 0;
+  const double cells = static_cast<double>(Indexes(dataSet).size());
+  double total = 0;
   for (auto _ : state) {
-    malloc_trim(0);
-    const std::size_t before = mallinfo2().uordblks;
+    const std::size_t before = HeapInUse();
     auto store = Filled<Store>(dataSet);
-    const std::size_t after = mallinfo2().uordblks;
-    perCell = static_cast<double>(after - before) / static_cast<double>(Indexes(dataSet).size());
+    total = static_cast<double>(mallinfo2().uordblks - before) / cells;
   }
-  state.counters["bytes_per_cell"] = perCell;
+  const double texts = TextBytesPerCell<Store>(dataSet);
+  state.counters["bytes_per_cell"] = total - texts;
+  state.counters["text_bytes_per_cell"] = texts;
 }
 
 #define OMTREE_CELL_BENCHMARKS(Store, ...)          \
@@ -265,6 +292,5 @@ OMTREE_CELL_BENCHMARKS(TableStore, DenseRange(0, 2));
 OMTREE_CELL_BENCHMARKS(MapStore, DenseRange(0, 2));
 OMTREE_CELL_BENCHMARKS(HashStore, DenseRange(0, 2));
 OMTREE_CELL_BENCHMARKS(VectorStore, Arg(0));
-BENCHMARK_TEMPLATE(BM_CellMemory, TextOnly)->ArgName("set")->DenseRange(0, 2)->Iterations(1);
 
 }  // namespace

@@ -64,6 +64,17 @@ class ChunkCache {
     return chunk;
   }
 
+  // Frees every cached chunk, each chunkBytes long. Allocates nothing: the
+  // cache keeps its reserved room, so that Keep() never allocates either.
+  void FreeAll(std::size_t chunkBytes) {
+    std::lock_guard<std::mutex> lock(_mutex);
+    for (void* chunk : _chunks) {
+      OMCELL_UNPOISON(chunk, chunkBytes);
+      ::operator delete(chunk);
+    }
+    _chunks.clear();
+  }
+
   // Keeps chunk when there is room; false hands it back to the caller.
   bool Keep(void* chunk) {
     std::lock_guard<std::mutex> lock(_mutex);
@@ -250,6 +261,10 @@ OmMemoryRegion* OmMemoryRegion::DefaultHeap() {
   // find their region.
   static OmMemoryRegion* const heap = new OmMemoryRegion(true);
   return heap;
+}
+
+void OmMemoryRegion::ReleaseCachedChunks() {
+  ChunkCache::Instance().FreeAll(sizeof(Chunk) + kMaxChunkBytes);
 }
 
 OmMemoryRegion* OmMemoryRegion::Of(const void* block) {

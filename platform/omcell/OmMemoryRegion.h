@@ -172,6 +172,12 @@ class OMCELL_EXPORT OmMemoryRegion {
   // The process-wide heap-backed region that a null region stands for.
   static OmMemoryRegion* DefaultHeap();
 
+  // Hands the chunks that destroyed regions left in the process-wide cache
+  // back to the global heap, as malloc_trim does for the heap's own free
+  // memory: for a program that has dropped its tables and wants the memory
+  // back, and for measurements of heap use. Safe from any thread.
+  static void ReleaseCachedChunks();
+
   // The region from which block was allocated.
   // REQUIRES: block came from Allocate() and has not been released.
   static OmMemoryRegion* Of(const void* block);

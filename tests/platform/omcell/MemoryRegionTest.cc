@@ -1,6 +1,7 @@
 #include "omcell/OmMemoryRegion.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -105,6 +106,37 @@ TEST(OmMemoryRegionChunks, SmallBlocksShareChunksThatGrowGeometrically) {
   EXPECT_GE(region.BytesReserved(), 640000u);
   EXPECT_LT(region.BytesReserved(), 640000u + 2 * 64 * 1024);
 }
+
+#if defined(__GLIBC__)
+// A destroyed region's full chunks stay with the process for the next
+// regions, and ReleaseCachedChunks hands them back to the heap.
+TEST(OmMemoryRegionChunks, DestroyedRegionsChunksAreCachedUntilReleased) {
+  // Sanitizers and valgrind bring heaps of their own that keep no glibc
+  // statistics.
+  const std::size_t probeBefore = mallinfo2().uordblks;
+  std::vector<char> probe(100000, 1);
+  if (mallinfo2().uordblks < probeBefore + probe.size()) GTEST_SKIP() << "no heap statistics";
+  OmMemoryRegion::ReleaseCachedChunks();
+  const std::size_t empty = mallinfo2().uordblks;
+  std::size_t reserved = 0;
+  {
+    OmMemoryRegion region(false);
+    for (int i = 0; i < 10000; ++i)
+      std::memset(region.Allocate(48), 0xAB, 48);
+    reserved = region.BytesReserved();
+  }
+  EXPECT_GE(mallinfo2().uordblks, empty + reserved - 64 * 1024) << "the chunks stay cached";
+  {
+    OmMemoryRegion region(false);
+    for (int i = 0; i < 10000; ++i)
+      std::memset(region.Allocate(48), 0xCD, 48);
+    EXPECT_LT(mallinfo2().uordblks, empty + reserved + 64 * 1024)
+        << "a new region takes the cached chunks before the heap's";
+  }
+  OmMemoryRegion::ReleaseCachedChunks();
+  EXPECT_LT(mallinfo2().uordblks, empty + 64 * 1024);
+}
+#endif
 
 TEST(OmMemoryRegionDefaultHeap, IsOneHeapBackedRegionUsableFromThreads) {
   OmMemoryRegion* heap = OmMemoryRegion::DefaultHeap();
