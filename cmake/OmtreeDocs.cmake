@@ -1,6 +1,6 @@
 # The API reference: an optional target `docs` that runs Doxygen over the
 # public headers (backend/, platform/) and the Markdown pages (README.md,
-# docs/*.md). It exists only when Doxygen is found, is never part of the
+# bench/RESULTS.md, docs/*.md). It exists only when Doxygen is found, is never part of the
 # default build, and writes into ${CMAKE_CURRENT_BINARY_DIR}/docs/html. Any
 # Doxygen warning fails the target. When omtree is not the top-level project
 # the target is called omtree_docs, so that it cannot clash with a parent's
@@ -126,7 +126,9 @@ file(GLOB_RECURSE OMTREE_DOCS_INPUTS CONFIGURE_DEPENDS
   "${PROJECT_SOURCE_DIR}/backend/*.h"
   "${PROJECT_SOURCE_DIR}/platform/*.h"
   "${PROJECT_SOURCE_DIR}/docs/*.md")
-list(APPEND OMTREE_DOCS_INPUTS "${PROJECT_SOURCE_DIR}/README.md")
+list(APPEND OMTREE_DOCS_INPUTS
+  "${PROJECT_SOURCE_DIR}/README.md"
+  "${PROJECT_SOURCE_DIR}/bench/RESULTS.md")
 
 # The stamp is written only when Doxygen succeeds, so a run that failed on a
 # warning is repeated on the next build.
