@@ -6,35 +6,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Demo.h"
 #include "Html.h"
 #include "tests/backend/omtree/DisplayTestSupport.h"
+#include "tests/tools/GoldenFile.h"
 
 namespace {
 
-using namespace display_test;  // NOLINT: table builders
+using golden::ExpectGolden;
 
-void ExpectGolden(const std::string& name, const std::string& actual) {
-  const std::string path = std::string(OMTREE_GOLDEN_DIR) + "/" + name;
-  if (std::getenv("OMTREE_UPDATE_GOLDEN") != nullptr) {
-    std::ofstream(path, std::ios::binary) << actual;
-    return;
-  }
-  std::ifstream file(path, std::ios::binary);
-  ASSERT_TRUE(file.good()) << "missing golden file " << path;
-  std::stringstream expected;
-  expected << file.rdbuf();
-  EXPECT_EQ(actual, expected.str()) << "differs from " << path;
-}
+using namespace display_test;  // NOLINT: table builders
 
 OmStringCell Text(const std::string& text) {
   return OmStringCell(text, nullptr, false);

@@ -8,15 +8,12 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <numeric>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,8 +22,11 @@
 #include "Demo.h"
 #include "Json.h"
 #include "tests/backend/omtree/DisplayTestSupport.h"
+#include "tests/tools/GoldenFile.h"
 
 namespace {
+
+using golden::ExpectGolden;
 
 // Documents are read back into sorted objects: an ordered object copies its
 // values when it grows, and a copy recurses through a value's whole depth.
@@ -36,19 +36,6 @@ using Index = std::vector<int>;
 
 OmStringCell Text(const std::string& text) {
   return OmStringCell(text, nullptr, false);
-}
-
-void ExpectGolden(const std::string& name, const std::string& actual) {
-  const std::string path = std::string(OMTREE_GOLDEN_DIR) + "/" + name;
-  if (std::getenv("OMTREE_UPDATE_GOLDEN") != nullptr) {
-    std::ofstream(path, std::ios::binary) << actual;
-    return;
-  }
-  std::ifstream file(path, std::ios::binary);
-  ASSERT_TRUE(file.good()) << "missing golden file " << path;
-  std::stringstream expected;
-  expected << file.rdbuf();
-  EXPECT_EQ(actual, expected.str()) << "differs from " << path;
 }
 
 TEST(JsonGolden, DemoDocument) {

@@ -1,35 +1,20 @@
 // Golden outputs of the text renderer: the demo document in both rule styles
-// and small tables that pin the layout rules. A change in layout shows up as
-// a diff against the files in golden/; run with OMTREE_UPDATE_GOLDEN=1 to
-// rewrite them after a deliberate change, and review the diff.
+// and small tables that pin the layout rules (see GoldenFile.h).
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "Demo.h"
 #include "Render.h"
 #include "tests/backend/omtree/DisplayTestSupport.h"
+#include "tests/tools/GoldenFile.h"
 
 namespace {
 
-using namespace display_test;  // NOLINT: table builders
+using golden::ExpectGolden;
 
-void ExpectGolden(const std::string& name, const std::string& actual) {
-  const std::string path = std::string(OMTREE_GOLDEN_DIR) + "/" + name;
-  if (std::getenv("OMTREE_UPDATE_GOLDEN") != nullptr) {
-    std::ofstream(path, std::ios::binary) << actual;
-    return;
-  }
-  std::ifstream file(path, std::ios::binary);
-  ASSERT_TRUE(file.good()) << "missing golden file " << path;
-  std::stringstream expected;
-  expected << file.rdbuf();
-  EXPECT_EQ(actual, expected.str()) << "differs from " << path;
-}
+using namespace display_test;  // NOLINT: table builders
 
 TEST(RenderGolden, DemoDocument) {
   const std::unique_ptr<OmOutputTree> demo = omrender::MakeDemoDocument();
