@@ -77,6 +77,15 @@ grep -q "Crosstabulation" "$work/kept.txt" || fail "a successful run did not rep
 leftovers=$(find "$work" -name '*.txt.*' | wc -l)
 [ "$leftovers" -eq 0 ] || fail "temporary files left behind"
 
+# Progress shows on a terminal (script gives the command one) and nowhere
+# else.
+if command -v script >/dev/null 2>&1; then
+  script -qec "\"$view\" \"$work/good.csv\" --rows region >/dev/null" /dev/null >"$work/tty"
+  grep -q "Reading .*good.csv: 100%" "$work/tty" || fail "no progress on a terminal"
+fi
+"$view" "$work/good.csv" --rows region 2>"$work/err" >/dev/null
+[ -s "$work/err" ] && fail "progress written where standard error is not a terminal"
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures failure(s)"
   exit 1
