@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utf8proc.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -265,25 +266,6 @@ class Reader {
   std::exception_ptr _error;
 };
 
-// The length of the UTF-8 sequence that a byte of 0x80 or more starts, and
-// the range of its second byte; length 0 for a byte that starts none.
-struct Lead {
-  int length;
-  unsigned char low;
-  unsigned char high;
-};
-
-Lead LeadOf(unsigned char c) {
-  if (c >= 0xC2 && c <= 0xDF) return {2, 0x80, 0xBF};
-  if (c == 0xE0) return {3, 0xA0, 0xBF};  // no overlong forms
-  if (c == 0xED) return {3, 0x80, 0x9F};  // no surrogates
-  if (c >= 0xE1 && c <= 0xEF) return {3, 0x80, 0xBF};
-  if (c == 0xF0) return {4, 0x90, 0xBF};  // no overlong forms
-  if (c >= 0xF1 && c <= 0xF3) return {4, 0x80, 0xBF};
-  if (c == 0xF4) return {4, 0x80, 0x8F};  // nothing above U+10FFFF
-  return {0, 0, 0};
-}
-
 }  // namespace
 
 void ReadCsv(const std::string& path, const Progress& progress, const RecordSink& sink) {
@@ -301,20 +283,17 @@ InputError Error(const std::string& path, const std::string& what) {
 }
 
 bool IsUtf8(const char* data, std::size_t size) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-  std::size_t i = 0;
-  while (i < size) {
-    if (bytes[i] < 0x80) {
+  const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(data);
+  for (std::size_t i = 0; i < size;) {
+    if (bytes[i] < 0x80) {  // ASCII, the common case, without a call
       ++i;
       continue;
     }
-    const Lead lead = LeadOf(bytes[i]);
-    if (lead.length == 0 || size - i < static_cast<std::size_t>(lead.length)) return false;
-    if (bytes[i + 1] < lead.low || bytes[i + 1] > lead.high) return false;
-    for (int k = 2; k < lead.length; ++k) {
-      if ((bytes[i + static_cast<std::size_t>(k)] & 0xC0) != 0x80) return false;
-    }
-    i += static_cast<std::size_t>(lead.length);
+    utf8proc_int32_t codepoint;
+    const utf8proc_ssize_t length =
+        utf8proc_iterate(bytes + i, static_cast<utf8proc_ssize_t>(size - i), &codepoint);
+    if (length <= 0) return false;
+    i += static_cast<std::size_t>(length);
   }
   return true;
 }

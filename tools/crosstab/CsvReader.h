@@ -67,8 +67,8 @@ InputError ErrorAt(const std::string& path, Position position, const std::string
 // The error "path: what", with line and column 0.
 InputError Error(const std::string& path, const std::string& what);
 
-// Whether the bytes are well-formed UTF-8: no overlong forms, no surrogates,
-// nothing above U+10FFFF.
+// Whether the bytes are well-formed UTF-8 (checked by utf8proc): no overlong
+// forms, no surrogates, nothing above U+10FFFF.
 bool IsUtf8(const char* data, std::size_t size);
 
 }  // namespace internal
