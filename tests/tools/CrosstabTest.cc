@@ -9,13 +9,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <fstream>
-#include <functional>
+#include <iterator>
 #include <map>
 #include <random>
+#include <regex>
+#include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "Crosstab.h"
@@ -24,188 +25,139 @@
 
 namespace {
 
-using omcrosstab::BuildCrosstab;
-using omcrosstab::CategoryOrder;
-using omcrosstab::InputError;
-using omcrosstab::Request;
-using omcrosstab::Statistic;
-using Path = std::vector<std::string>;  // group labels, outermost first, then the label
+using namespace omcrosstab;  // NOLINT: the library under test
+using O = CategoryOrder;
+using S = Statistic;
+using Strings = std::vector<std::string>;
+using Path = Strings;  // group labels, outermost first, then the label
 
-// A fresh directory for this process's files.
-const std::string& Directory() {
-  static const std::string directory = [] {
-    const std::filesystem::path path =
-        std::filesystem::path(testing::TempDir()) / ("crosstab-test-" + std::to_string(getpid()));
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
-    return path.string();
-  }();
-  return directory;
-}
-
-// A count of rows by columns in the file at path.
-Request CountRequest(const std::string& path, const std::vector<std::string>& rows,
-                     const std::vector<std::string>& columns) {
-  Request request;
-  request.path = path;
-  request.rows = rows;
-  request.columns = columns;
-  return request;
-}
-
-std::string WriteFile(const std::string& name, const std::string& bytes) {
-  const std::string path = Directory() + "/" + name;
-  std::ofstream(path, std::ios::binary) << bytes;
+// A file of this process's own holding bytes, or no file for null.
+std::string WriteFile(const std::string& name, const char* bytes) {
+  const std::string path = testing::TempDir() + "crosstab-" + std::to_string(getpid()) + "-" + name;
+  if (bytes != nullptr) std::ofstream(path, std::ios::binary) << bytes;
   return path;
+}
+
+Request Ask(Strings rows, Strings columns, Strings layers = {},
+            std::vector<Grouping> groupings = {}, S statistic = S::kCount, std::string value = "",
+            O order = O::kFirstAppearance) {
+  return {"", rows, columns, layers, statistic, value, order, groupings};
+}
+
+std::string Text(const OmCellText* text) {
+  return text != nullptr ? text->AsString() : "(none)";
 }
 
 // ---------------------------------------------------------------------------
 // Random files and the reference count.
 
-struct Data {
-  std::vector<std::string> header;
-  std::vector<std::vector<std::string>> records;
-};
+const Strings kHeader = {"region", "city", "sex", "", "year", "income"};
+const Strings kRegions = {"North", "East, West", "say \"hi\"", "two\nlines", "Zürich", "東京", ""};
+const Strings kCities = {"Springfield", "Oslo", "München", "a\r\nb", "😀"};
+const Strings kNoise = {"x", ",", "\"", "\n", "\r\n", "é", " ", "\t", "∑"};
 
-const std::vector<std::string> kRegions = {
-    "North", "East, West", "say \"hi\"", "two\nlines", "Zürich", "東京", ""};
-const std::vector<std::string> kCities = {"Springfield", "Oslo", "München", "a\r\nb", "😀"};
-const std::vector<std::string> kSexes = {"M", "F"};
-const std::vector<std::string> kYears = {"2026", "1999", "2024", "10"};
-const std::vector<std::string> kNoise = {"x", ",", "\"", "\n", "\r\n", "é", " ", "\t", "∑"};
-
-std::string Pick(const std::vector<std::string>& pool, std::mt19937& random) {
+std::string Pick(const Strings& pool, std::mt19937& random) {
   return pool[std::uniform_int_distribution<std::size_t>(0, pool.size() - 1)(random)];
 }
 
 // A number as a file might write it, or now and then nothing.
 std::string RandomValue(std::mt19937& random) {
-  const int cents = std::uniform_int_distribution<int>(-50000, 50000)(random);
+  const char* forms[] = {"", "%.3e", "%.0f.", "%.2f"};
+  const int form = std::min(std::uniform_int_distribution<int>(0, 9)(random), 3);
   char text[64];
-  switch (std::uniform_int_distribution<int>(0, 9)(random)) {
-    case 0:
-      return "";
-    case 1:
-      std::snprintf(text, sizeof text, "%.3e", cents / 100.0);
-      break;
-    case 2:
-      std::snprintf(text, sizeof text, "%d.", cents / 100);
-      break;
-    default:
-      std::snprintf(text, sizeof text, "%.2f", cents / 100.0);
-      break;
-  }
+  std::snprintf(text, sizeof text, forms[form],
+                std::uniform_int_distribution<int>(-50000, 50000)(random) / 100.0);
   return text;
 }
 
-Data RandomData(unsigned seed, int rows) {
+// The fourth column's name is empty, and spaces and tabs in its values must
+// survive; the last record's region occurs only with an empty value, so a sum
+// or mean must not show it. No rows: a file of the header alone.
+std::vector<Strings> RandomData(unsigned seed, int rows) {
   std::mt19937 random(seed);
-  Data data{{"region", "city", "sex", "note", "year", "income"}, {}};
+  std::vector<Strings> data;
   for (int i = 0; i < rows; ++i) {
     std::string note;
     for (int k = std::uniform_int_distribution<int>(0, 4)(random); k > 0; --k)
       note += Pick(kNoise, random);
-    data.records.push_back({Pick(kRegions, random), Pick(kCities, random), Pick(kSexes, random),
-                            note, Pick(kYears, random), RandomValue(random)});
+    data.push_back({Pick(kRegions, random), Pick(kCities, random), Pick({"M", "F"}, random), note,
+                    Pick({"2026", "1999", "2024", "10"}, random), RandomValue(random)});
   }
+  if (rows > 0) data.push_back({"left out", "Oslo", "F", "", "1999", ""});
   return data;
 }
 
 // CSV text of data: fields quoted when they must be and now and then when
-// they need not; LF or CR LF line ends, now and then a blank line, no line
-// end after the last record.
-std::string ToCsv(const Data& data, bool byteOrderMark, std::mt19937& random) {
+// they need not; LF or CR LF line ends, now and then a blank line; no line
+// end after the last record, but one after a header with no records.
+std::string ToCsv(const std::vector<Strings>& data, bool byteOrderMark, std::mt19937& random) {
   std::string text = byteOrderMark ? "\xEF\xBB\xBF" : "";
-  auto append = [&](const std::vector<std::string>& record) {
+  for (std::size_t r = 0; r <= data.size(); ++r) {
+    const Strings& record = r == 0 ? kHeader : data[r - 1];
     for (std::size_t i = 0; i < record.size(); ++i) {
-      if (i > 0) text += ',';
       const std::string& field = record[i];
-      if (field.find_first_of(",\"\r\n") == std::string::npos && random() % 5 != 0) {
-        text += field;
-        continue;
-      }
-      text += '"';
-      for (char c : field)
-        text += c == '"' ? std::string("\"\"") : std::string(1, c);
-      text += '"';
+      const bool plain = field.find_first_of(",\"\r\n") == std::string::npos && random() % 5 != 0;
+      if (i > 0) text += ',';
+      text += plain ? field : '"' + std::regex_replace(field, std::regex("\""), "\"\"") + '"';
     }
-  };
-  append(data.header);
-  for (const std::vector<std::string>& record : data.records) {
-    text += random() % 2 == 0 ? "\n" : "\r\n";
-    if (random() % 10 == 0) text += "\n";
-    append(record);
+    if (r < data.size() || data.empty())
+      text += std::string(random() % 10 == 0 ? "\n" : "") + (random() % 2 ? "\n" : "\r\n");
   }
   return text;
 }
 
-struct Sum {
-  double total = 0;
-  int count = 0;
-};
-
-// The table that the request should give, counted from the records.
+// The table that the request should give, counted from the records: per
+// dimension the categories in display order, and the count and total of
+// every combination that occurs.
 struct Reference {
-  std::vector<std::vector<Path>> categories;  // per dimension, in display order
-  std::map<std::vector<Path>, Sum> cells;
+  Strings names;  // the dimension columns: rows, then columns, then layers
+  std::vector<std::vector<Path>> categories;
+  std::map<std::vector<Path>, std::pair<int, double>> cells;
   int rowsLeftOut = 0;
 };
 
-int ColumnOf(const Data& data, const std::string& name) {
-  return static_cast<int>(std::find(data.header.begin(), data.header.end(), name) -
-                          data.header.begin());
-}
-
-// The columns whose values make a category of dimension name.
-std::vector<int> PathColumns(const Data& data, const Request& request, const std::string& name) {
-  std::vector<int> columns;
-  for (const omcrosstab::Grouping& grouping : request.groupings) {
-    if (grouping.column != name) continue;
-    for (const std::string& by : grouping.by)
-      columns.push_back(ColumnOf(data, by));
+Reference Count(const std::vector<Strings>& data, const Request& request) {
+  const auto column = [](const std::string& name) {
+    return std::find(kHeader.begin(), kHeader.end(), name) - kHeader.begin();
+  };
+  Reference reference{request.rows, {}, {}, 0};
+  reference.names.insert(reference.names.end(), request.columns.begin(), request.columns.end());
+  reference.names.insert(reference.names.end(), request.layers.begin(), request.layers.end());
+  std::vector<Strings> columns(reference.names.size());  // per dimension: groups, then its own
+  for (std::size_t d = 0; d < columns.size(); ++d) {
+    for (const Grouping& grouping : request.groupings) {
+      if (grouping.column == reference.names[d]) columns[d] = grouping.by;
+    }
+    columns[d].push_back(reference.names[d]);
   }
-  columns.push_back(ColumnOf(data, name));
-  return columns;
-}
-
-Reference Count(const Data& data, const Request& request) {
-  std::vector<std::string> names = request.rows;
-  names.insert(names.end(), request.columns.begin(), request.columns.end());
-  names.insert(names.end(), request.layers.begin(), request.layers.end());
-  const int value = ColumnOf(data, request.valueColumn);
-  Reference reference;
-  std::vector<std::map<Path, int>> firstSeen(names.size());  // path prefix -> record
-  for (std::size_t r = 0; r < data.records.size(); ++r) {
-    const std::vector<std::string>& record = data.records[r];
-    if (request.statistic != Statistic::kCount && record[value].empty()) {
+  const auto value = column(request.valueColumn);
+  std::vector<std::map<Path, int>> firstSeen(columns.size());  // path prefix -> record
+  for (std::size_t r = 0; r < data.size(); ++r) {
+    const Strings& record = data[r];
+    if (request.statistic != S::kCount && record[value].empty()) {
       ++reference.rowsLeftOut;
       continue;
     }
-    std::vector<Path> key;
-    for (std::size_t d = 0; d < names.size(); ++d) {
-      Path path;
-      for (int column : PathColumns(data, request, names[d])) {
-        path.push_back(record[column]);
-        firstSeen[d].emplace(path, static_cast<int>(r));
+    std::vector<Path> key(columns.size());
+    for (std::size_t d = 0; d < columns.size(); ++d) {
+      for (const std::string& name : columns[d]) {
+        key[d].push_back(record[column(name)]);
+        firstSeen[d].emplace(key[d], static_cast<int>(r));
       }
-      key.push_back(path);
     }
-    Sum& sum = reference.cells[key];
-    if (request.statistic != Statistic::kCount)
-      sum.total += std::strtod(record[value].c_str(), nullptr);
-    ++sum.count;
+    auto& [records, total] = reference.cells[key];
+    ++records;
+    if (request.statistic != S::kCount) total += std::strtod(record[value].c_str(), nullptr);
   }
-  for (std::size_t d = 0; d < names.size(); ++d) {
-    std::vector<std::pair<std::vector<int>, Path>> order;  // sort key, category
+  for (std::size_t d = 0; d < columns.size(); ++d) {
+    std::set<std::pair<std::vector<int>, Path>> order;  // sort key, category
     for (const auto& [path, first] : firstSeen[d]) {
-      if (path.size() != PathColumns(data, request, names[d]).size()) continue;
+      if (path.size() < columns[d].size()) continue;  // a group
       std::vector<int> appearances;
-      for (std::size_t n = 1; n <= path.size(); ++n)
+      for (std::size_t n = 1; n <= path.size() && request.order == O::kFirstAppearance; ++n)
         appearances.push_back(firstSeen[d].at(Path(path.begin(), path.begin() + n)));
-      order.emplace_back(request.order == CategoryOrder::kLabel ? std::vector<int>() : appearances,
-                         path);
+      order.emplace(appearances, path);
     }
-    std::sort(order.begin(), order.end());
     reference.categories.emplace_back();
     for (const auto& entry : order)
       reference.categories.back().push_back(entry.second);
@@ -213,335 +165,168 @@ Reference Count(const Data& data, const Request& request) {
   return reference;
 }
 
-// A category tree, node by node in pre-order: (depth, group, label).
-using Shape = std::vector<std::tuple<int, bool, std::string>>;
-
-Shape ShapeOf(const std::vector<Path>& categories) {
-  Shape shape;
-  const Path* previous = nullptr;
-  for (const Path& path : categories) {
-    std::size_t same = 0;
-    while (previous != nullptr && same + 1 < path.size() && (*previous)[same] == path[same])
-      ++same;
-    for (std::size_t level = same; level + 1 < path.size(); ++level)
-      shape.emplace_back(static_cast<int>(level) + 1, true, path[level]);
-    shape.emplace_back(static_cast<int>(path.size()), false, path.back());
-    previous = &path;
-  }
-  return shape;
-}
-
-// Walks a dimension: its shape, and the path of each subscript.
-void Walk(OmDimension::ConstNode parent, Path& groups, Shape& shape, std::vector<Path>& paths) {
+// Walks a dimension: the path of each subscript, and of each group.
+void Walk(OmDimension::ConstNode parent, Path& path, std::vector<Path>& paths,
+          std::set<Path>& groups) {
   for (OmDimension::ConstNode child = parent.FirstChild(); child != parent.EndChild(); ++child) {
-    const std::string label = child->Text()->AsString();
-    shape.emplace_back(static_cast<int>(child.Level()), child->IsGroup(), label);
-    groups.push_back(label);
+    path.push_back(child->Text()->AsString());
     if (child->IsGroup()) {
-      Walk(child, groups, shape, paths);
+      EXPECT_TRUE(groups.insert(path).second) << "a group twice";
+      Walk(child, path, paths, groups);
     } else {
       EXPECT_EQ(child->Subscript(), paths.size()) << "subscripts follow the display order";
-      paths.push_back(groups);
+      paths.push_back(path);
     }
-    groups.pop_back();
+    path.pop_back();
   }
-}
-
-std::string Text(const OmCellText* text) {
-  return text != nullptr ? text->AsString() : "(none)";
 }
 
 // Builds the crosstab of the file at path and compares it with the count of
 // data: the outline, the texts, the categories and every cell.
-void CheckCrosstab(const std::string& path, const Data& data, Request request) {
+void CheckCrosstab(const std::string& path, const std::vector<Strings>& data, Request request,
+                   const std::string& command) {
   request.path = path;
-  SCOPED_TRACE(::testing::Message() << "rows " << request.rows.size() << " columns "
-                                    << request.columns.size() << " layers " << request.layers.size()
-                                    << " statistic " << static_cast<int>(request.statistic));
+  SCOPED_TRACE(command);
   const Reference reference = Count(data, request);
   const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
   ASSERT_EQ(tree->Size(), 3);
-  auto entry = std::next(tree->List().begin());
-  ASSERT_EQ(entry->level, 1);
-  const auto* procedure = dynamic_cast<const OmProcedure*>(entry->item);
-  ASSERT_NE(procedure, nullptr);
-  EXPECT_EQ(Text(procedure->OutlineText()), "Crosstabs");
-  ++entry;
-  ASSERT_EQ(entry->level, 2);
+  const auto procedure = std::next(tree->List().begin()), entry = std::next(procedure);
+  const auto* heading = dynamic_cast<const OmProcedure*>(procedure->item);
   auto* table = dynamic_cast<OmPivotTable*>(entry->item);
-  ASSERT_NE(table, nullptr);
+  ASSERT_TRUE(procedure->level == 1 && entry->level == 2 && heading != nullptr && table != nullptr);
+  EXPECT_EQ(Text(heading->OutlineText()), "Crosstabs");
+  EXPECT_EQ(heading->Command(), "Crosstabulation of " + path + ": " + command);
 
-  std::vector<std::string> names = request.rows;
-  names.insert(names.end(), request.columns.begin(), request.columns.end());
-  names.insert(names.end(), request.layers.begin(), request.layers.end());
   std::string label;
-  for (const std::string& name : names)
+  for (const std::string& name : reference.names)
     label += (label.empty() ? "" : " * ") + name;
   EXPECT_EQ(Text(table->OutlineText()), label);
   EXPECT_EQ(Text(table->GetTableTitle()), label + " Crosstabulation");
   const char* corners[] = {"Count", "Sum of income", "Mean of income"};
   EXPECT_EQ(Text(table->CornerText()), corners[static_cast<int>(request.statistic)]);
-  std::string caption = "Rows read: " + std::to_string(data.records.size()) + ".";
-  if (request.statistic != Statistic::kCount)
-    caption +=
-        " Left out for an empty value of income: " + std::to_string(reference.rowsLeftOut) + ".";
-  EXPECT_EQ(Text(table->Caption()), caption);
+  const std::string leftOut =
+      " Left out for an empty value of income: " + std::to_string(reference.rowsLeftOut) + ".";
+  EXPECT_EQ(Text(table->Caption()), "Rows read: " + std::to_string(data.size()) + "." +
+                                        (request.statistic == S::kCount ? "" : leftOut));
+  const std::size_t rows = request.rows.size(), columns = rows + request.columns.size();
   std::vector<short> axes[3];
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::size_t axis = i < request.rows.size()                            ? 0
-                             : i < request.rows.size() + request.columns.size() ? 1
-                                                                                : 2;
-    axes[axis].push_back(static_cast<short>(i));
-  }
+  for (std::size_t i = 0; i < reference.names.size(); ++i)
+    axes[i < rows ? 0 : i < columns ? 1 : 2].push_back(static_cast<short>(i));
   EXPECT_EQ(std::vector<short>(table->Rows().begin(), table->Rows().end()), axes[0]);
   EXPECT_EQ(std::vector<short>(table->Columns().begin(), table->Columns().end()), axes[1]);
   EXPECT_EQ(std::vector<short>(table->Layers().begin(), table->Layers().end()), axes[2]);
 
-  ASSERT_EQ(table->NDimensions(), names.size());
-  std::vector<std::vector<Path>> paths(names.size());
-  for (std::size_t d = 0; d < names.size(); ++d) {
+  ASSERT_EQ(table->NDimensions(), reference.names.size());
+  std::vector<std::vector<Path>> paths(reference.names.size());
+  for (std::size_t d = 0; d < reference.names.size(); ++d) {
     const OmDimension& dimension = table->Dimension(static_cast<int>(d));
-    EXPECT_EQ(dimension.Name().AsString(), names[d]);
-    Path groups;
-    Shape shape;
-    Walk(dimension.Root(), groups, shape, paths[d]);
-    EXPECT_EQ(shape, ShapeOf(reference.categories[d])) << "dimension " << names[d];
-    EXPECT_EQ(paths[d], reference.categories[d]) << "dimension " << names[d];
-    ASSERT_EQ(table->Size(static_cast<int>(d)), paths[d].size());
+    EXPECT_EQ(dimension.Name().AsString(), reference.names[d]);
+    Path path;
+    std::set<Path> groups, expectedGroups;  // no more groups than the categories need
+    Walk(dimension.Root(), path, paths[d], groups);
+    for (const Path& category : reference.categories[d]) {
+      for (std::size_t n = 1; n < category.size(); ++n)
+        expectedGroups.emplace(category.begin(), category.begin() + n);
+    }
+    EXPECT_EQ(paths[d], reference.categories[d]) << "dimension " << reference.names[d];
+    EXPECT_EQ(groups, expectedGroups) << "dimension " << reference.names[d];
   }
 
-  // Every combination of categories: a cell exactly where records are.
+  // A cell exactly where records are: each cell names a combination that
+  // occurs, and there are as many cells as such combinations.
   std::size_t cells = 0;
-  std::vector<int> index(names.size(), 0);
-  for (bool more = true; more;) {
+  for (auto it = table->FirstCell(); it.Cell() != nullptr; ++it, ++cells) {
     std::vector<Path> key;
-    for (std::size_t d = 0; d < names.size(); ++d)
-      key.push_back(paths[d][static_cast<std::size_t>(index[d])]);
+    for (std::size_t d = 0; d < reference.names.size(); ++d)
+      key.push_back(paths[d].at(static_cast<std::size_t>(it.Index()[d])));
     const auto expected = reference.cells.find(key);
-    const auto* cell = dynamic_cast<const OmNumber*>(table->Cell(index));
-    if (expected == reference.cells.end()) {
-      EXPECT_EQ(table->Cell(index), nullptr);
-    } else if (cell == nullptr) {
-      ADD_FAILURE() << "no number at a combination that occurs";
-    } else {
-      ++cells;
-      const Sum& sum = expected->second;
-      switch (request.statistic) {
-        case Statistic::kCount:
-          EXPECT_EQ(cell->Value(), sum.count);
-          EXPECT_EQ(cell->Decimals(), 0);
-          break;
-        case Statistic::kSum:
-          EXPECT_DOUBLE_EQ(cell->Value(), sum.total);
-          EXPECT_EQ(cell->Decimals(), 2);
-          break;
-        case Statistic::kMean:
-          EXPECT_DOUBLE_EQ(cell->Value(), sum.total / sum.count);
-          EXPECT_EQ(cell->Decimals(), 2);
-          break;
-      }
-    }
-    more = false;
-    for (std::size_t d = 0; d < index.size() && !more; ++d) {
-      more = ++index[d] < static_cast<int>(paths[d].size());
-      if (!more) index[d] = 0;
-    }
+    const auto* cell = dynamic_cast<const OmNumber*>(it.Cell());
+    ASSERT_TRUE(expected != reference.cells.end() && cell != nullptr) << "a cell where none occur";
+    const auto [records, total] = expected->second;
+    const double values[] = {static_cast<double>(records), total, total / records};
+    EXPECT_DOUBLE_EQ(cell->Value(), values[static_cast<int>(request.statistic)]);
+    EXPECT_EQ(cell->Decimals(), request.statistic == S::kCount ? 0 : 2);
   }
   EXPECT_EQ(cells, reference.cells.size());
-}
-
-TEST(CrosstabTable, MatchesAReferenceCountOfRandomFiles) {
-  const Request requests[] = {
-      {"", {"region"}, {"sex"}, {}, Statistic::kCount, "", CategoryOrder::kFirstAppearance, {}},
-      {"",
-       {"region", "city"},
-       {"year"},
-       {"sex"},
-       Statistic::kSum,
-       "income",
-       CategoryOrder::kLabel,
-       {{"city", {"region"}}}},
-      {"",
-       {"city"},
-       {"year"},
-       {},
-       Statistic::kMean,
-       "income",
-       CategoryOrder::kFirstAppearance,
-       {{"city", {"region", "sex"}}}},
-      {"", {}, {"year"}, {"region"}, Statistic::kMean, "income", CategoryOrder::kLabel, {}},
-      {"",
-       {"sex", "year"},
-       {},
-       {"city"},
-       Statistic::kCount,
-       "income",
-       CategoryOrder::kFirstAppearance,
-       {{"sex", {"note"}}, {"city", {"year"}}}},
-  };
-  for (unsigned seed = 1; seed <= 2; ++seed) {
-    std::mt19937 random(seed + 100);
-    const Data data = RandomData(seed, 1500);
-    const std::string path =
-        WriteFile("random-" + std::to_string(seed) + ".csv", ToCsv(data, seed == 2, random));
-    for (const Request& request : requests)
-      CheckCrosstab(path, data, request);
-  }
-}
-
-TEST(CrosstabTable, DescribesTheRequestInTheCommand) {
-  const std::string path = WriteFile("command.csv", "a,b,c,v\n1,2,3,4\n");
-  const Request request{path,
-                        {"a", "b"},
-                        {"c"},
-                        {},
-                        Statistic::kMean,
-                        "v",
-                        CategoryOrder::kLabel,
-                        {{"a", {"b", "c"}}}};
-  const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
-  const auto* procedure = dynamic_cast<const OmProcedure*>(std::next(tree->List().begin())->item);
-  ASSERT_NE(procedure, nullptr);
-  EXPECT_EQ(
-      procedure->Command(),
-      "Crosstabulation of " + path +
-          ": rows a, b; columns c; mean of v; categories sorted by label; a grouped by b, c.");
-}
-
-// An empty field is a category labelled ""; a row with an empty value
-// adds nothing, not even its categories.
-TEST(CrosstabTable, EmptyFieldsAreCategoriesAndEmptyValuesLeaveRowsOut) {
-  Request request = CountRequest(WriteFile("empty.csv", ",b,v\n,x,1\n,,\n\"\",x,3"), {""}, {"b"});
-  request.statistic = Statistic::kMean;
-  request.valueColumn = "v";
-  const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
-  auto* table = dynamic_cast<OmPivotTable*>(std::prev(tree->List().end())->item);
-  ASSERT_NE(table, nullptr);
-  ASSERT_EQ(table->SizeVector(), std::vector<int>({1, 1}));
-  EXPECT_EQ(Text(table->Dimension(0).Root().FirstChild()->Text()), "");
-  EXPECT_EQ(Text(table->Dimension(1).Root().FirstChild()->Text()), "x");
-  EXPECT_EQ(Text(table->Cell({0, 0})), "2.00");
-  EXPECT_EQ(Text(table->Caption()), "Rows read: 3. Left out for an empty value of v: 1.");
-}
-
-TEST(CrosstabTable, HeaderOnlyGivesAnEmptyTableThatRenders) {
-  const Request request = CountRequest(WriteFile("header.csv", "a,b\r\n"), {"a"}, {"b"});
-  const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
-  auto* table = dynamic_cast<OmPivotTable*>(std::prev(tree->List().end())->item);
-  ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->SizeVector(), std::vector<int>({0, 0}));
-  EXPECT_EQ(table->FirstCell().Cell(), nullptr);
-  EXPECT_EQ(Text(table->Caption()), "Rows read: 0.");
-  EXPECT_NE(omrender::RenderDocument(*tree, omrender::Options()).find("a * b Crosstabulation"),
+  EXPECT_NE(omrender::RenderDocument(*tree, omrender::Options()).find(label + " Crosstabulation"),
             std::string::npos);
 }
 
+TEST(CrosstabTable, MatchesAReferenceCountOfRandomFiles) {
+  const std::pair<Request, std::string> cases[] = {
+      {Ask({"region"}, {"sex"}),
+       "rows region; columns sex; count; categories in order of first appearance."},
+      {Ask({"region", "city"}, {"year"}, {"sex"}, {{"city", {"region"}}}, S::kSum, "income",
+           O::kLabel),
+       "rows region, city; columns year; layers sex; sum of income; categories sorted by label; "
+       "city grouped by region."},
+      {Ask({"city"}, {"year"}, {}, {{"city", {"region", "sex"}}}, S::kMean, "income"),
+       "rows city; columns year; mean of income; categories in order of first appearance; city "
+       "grouped by region, sex."},
+      {Ask({}, {"year"}, {"region"}, {}, S::kMean, "income", O::kLabel),
+       "columns year; layers region; mean of income; categories sorted by label."},
+      {Ask({"sex", "year"}, {}, {"city"}, {{"sex", {""}}, {"city", {"year"}}}, S::kCount, "income"),
+       "rows sex, year; layers city; count; categories in order of first appearance; sex grouped "
+       "by ; city grouped by year."},
+  };
+  for (unsigned seed = 0; seed <= 2; ++seed) {  // seed 0: the header alone
+    std::mt19937 random(seed + 100);
+    const std::vector<Strings> data = RandomData(seed, seed == 0 ? 0 : 1500);
+    const std::string path = WriteFile("random-" + std::to_string(seed) + ".csv",
+                                       ToCsv(data, seed == 2, random).c_str());
+    for (const auto& [request, command] : cases)
+      CheckCrosstab(path, data, request, command);
+  }
+}
+
 // ---------------------------------------------------------------------------
-// Bad input.
-
-struct BadInput {
-  const char* name;
-  const char* csv;  // null: no file at all
-  std::function<void(Request&)> change;
-  std::uint64_t line;  // 0: the message names no place
-  std::uint64_t column;
-  std::string what;
-};
-
-void Nothing(Request&) {}
+// Bad input: one case per way to fail, with its exact message and place.
 
 TEST(CrosstabErrors, NameFileLineAndColumn) {
-  const BadInput cases[] = {
-      {"missing", nullptr, Nothing, 0, 0, "cannot open: No such file or directory"},
-      {"directory", nullptr, [](Request& r) { r.path = Directory(); }, 0, 0,
-       "cannot read: Is a directory"},
-      {"empty", "", Nothing, 0, 0, "no header record"},
-      {"blank", "\n\r\n\n", Nothing, 0, 0, "no header record"},
-      {"unknown", "a,b,v\n", [](Request& r) { r.columns = {"zz"}; }, 0, 0,
-       "no column \"zz\" in the header; the columns are \"a\", \"b\", \"v\""},
-      {"unknown-value", "a,b,w\n", Nothing, 0, 0,
-       "no column \"v\" in the header; the columns are \"a\", \"b\", \"w\""},
-      {"unknown-by", "a,b,v\n",
-       [](Request& r) {
-         r.groupings = {{"a", {"b", "q"}}};
-       },
-       0, 0, "no column \"q\" in the header; the columns are \"a\", \"b\", \"v\""},
-      {"twice-in-header", "a,b,v,\"b\"\n", Nothing, 1, 7,
-       "column name \"b\" is in the header twice"},
-      {"too-few", "a,b,v\n1,2,3\r\n1,2\n", Nothing, 3, 1, "record has 2 fields; the header has 3"},
-      {"too-many", "a,b,v\n\r\n\"x\ny\",2,3,4,5\n", Nothing, 3, 1,
-       "record has 5 fields; the header has 3"},
-      {"utf8-header", "a,\xFF,v\n", Nothing, 1, 3, "field is not valid UTF-8"},
-      {"utf8-lone-continuation", "a,b,v\n\"Z\xC3\xBC\r\n\xC3\xB6\",\x80,1\n", Nothing, 3, 4,
-       "field is not valid UTF-8"},
-      {"utf8-overlong", "a,b,v\n\xC0\xAF,2,3\n", Nothing, 2, 1, "field is not valid UTF-8"},
-      {"utf8-surrogate", "a,b,v\n1,\xED\xA0\x80,3\n", Nothing, 2, 3, "field is not valid UTF-8"},
-      {"utf8-too-high", "a,b,v\n1,2,\xF4\x90\x80\x80\n", Nothing, 2, 5, "field is not valid UTF-8"},
-      {"utf8-cut-short", "a,b,v\n1,\"\xE2\x82\",3\n", Nothing, 2, 3, "field is not valid UTF-8"},
-      {"utf8-unused-column", "a,b,v,u\n1,2,3,\xC3\n", Nothing, 2, 7, "field is not valid UTF-8"},
-      {"number-text", "a,b,v\n1,2,3\n1,2,x1\n", Nothing, 3, 5,
-       "\"x1\" in column \"v\" is not a number"},
-      {"number-inf", "a,b,v\n1,2,inf\n", Nothing, 2, 5, "\"inf\" in column \"v\" is not a number"},
-      {"number-nan", "a,b,v\n1,2,nan\n", Nothing, 2, 5, "\"nan\" in column \"v\" is not a number"},
-      {"number-space", "a,b,v\n1,2, 1\n", Nothing, 2, 5, "\" 1\" in column \"v\" is not a number"},
-      {"number-trailing", "a,b,v\n1,2,1 \n", Nothing, 2, 5,
-       "\"1 \" in column \"v\" is not a number"},
-      {"number-plus", "a,b,v\n1,2,+1\n", Nothing, 2, 5, "\"+1\" in column \"v\" is not a number"},
-      {"number-hex", "a,b,v\n1,2,0x10\n", Nothing, 2, 5,
-       "\"0x10\" in column \"v\" is not a number"},
-      {"number-comma", "a,b,v\n1,2,\"1,5\"\n", Nothing, 2, 5,
-       "\"1,5\" in column \"v\" is not a number"},
-      {"number-huge", "a,b,v\n1,2,1e999\n", Nothing, 2, 5,
-       "\"1e999\" in column \"v\" is out of range"},
-      {"stray-quote", "a,b,v\n1,x\"y,3\n", Nothing, 2, 4, "quote inside an unquoted field"},
-      {"after-closing-quote", "a,b,v\n\"\xC3\xA9\"y,2,3\n", Nothing, 2, 4,
-       "text after the closing quote of a field"},
-      {"unclosed-quote", "a,b,v\n1,2,\"3\n4\n", Nothing, 2, 5,
-       "quoted field not closed at the end of the file"},
-      {"sum-without-value", "a,b,v\n",
-       [](Request& r) {
-         r.statistic = Statistic::kSum;
-         r.valueColumn.clear();
-       },
-       0, 0, "a sum needs a value column"},
-      {"mean-without-value", "a,b,v\n", [](Request& r) { r.valueColumn.clear(); }, 0, 0,
-       "a mean needs a value column"},
-      {"layers-only", "a,b,v\n",
-       [](Request& r) {
-         r.rows.swap(r.layers);
-         r.columns.clear();
-       },
-       0, 0, "no row or column to tabulate"},
-      {"used-twice", "a,b,v\n", [](Request& r) { r.layers = {"a"}; }, 0, 0,
-       "column \"a\" is used twice"},
-      {"grouped-not-dimension", "a,b,v\n",
-       [](Request& r) {
-         r.groupings = {{"v", {"a"}}};
-       },
-       0, 0, "column \"v\" is grouped but is not a row, column or layer column"},
-      {"grouped-twice", "a,b,v\n",
-       [](Request& r) {
-         r.groupings = {{"a", {"v"}}, {"a", {"b"}}};
-       },
-       0, 0, "column \"a\" is grouped twice"},
-      {"grouped-by-itself", "a,b,v\n",
-       [](Request& r) {
-         r.groupings = {{"a", {"v", "a"}}};
-       },
-       0, 0, "column \"a\" is grouped by itself"},
-      {"grouped-by-twice", "a,b,v\n",
-       [](Request& r) {
-         r.groupings = {{"a", {"v", "v"}}};
-       },
-       0, 0, "column \"a\" is grouped by \"v\" twice"},
+  Request directory = Ask({"a"}, {"b"});
+  directory.path = testing::TempDir();
+  const auto grouped = [](std::vector<Grouping> groupings) {
+    return Ask({"a"}, {"b"}, {}, std::move(groupings));
   };
-  for (const BadInput& bad : cases) {
-    SCOPED_TRACE(bad.name);
-    Request request = CountRequest(Directory() + "/" + bad.name + ".csv", {"a"}, {"b"});
-    request.statistic = Statistic::kMean;
-    request.valueColumn = "v";
-    if (bad.csv != nullptr) WriteFile(std::string(bad.name) + ".csv", bad.csv);
-    bad.change(request);
+  struct Bad {
+    const char* csv;             // null: no file at all
+    std::uint64_t line, column;  // 0: the message names no place
+    const char* what;
+    Request request = Ask({"a"}, {"b"}, {}, {}, S::kMean, "v");
+  };
+  const Bad cases[] = {
+      {nullptr, 0, 0, "cannot open: No such file or directory"},
+      {nullptr, 0, 0, "cannot read: Is a directory", directory},
+      {"\n\r\n\n", 0, 0, "no header record"},
+      {"a,b,w\n", 0, 0, "no column \"v\" in the header; the columns are \"a\", \"b\", \"w\""},
+      {"a,b,v,\"b\"\n", 1, 7, "column name \"b\" is in the header twice"},
+      {"a,b,v\n\r\n\"x\ny\",2,3,4,5\n", 3, 1, "record has 5 fields; the header has 3"},
+      {"a,\xFF,v\n", 1, 3, "field is not valid UTF-8"},
+      // Columns count characters, not bytes; lines go on inside quotes.
+      {"a,b,v\n\"Z\xC3\xBC\r\n\xC3\xB6\",\x80,1\n", 3, 4, "field is not valid UTF-8"},
+      {"a,b,v,u\n1,2,3,\xC3\n", 2, 7, "field is not valid UTF-8"},  // in a column not asked for
+      {"a,b,v\n1,2,3\n1,2,0x10\n", 3, 5, "\"0x10\" in column \"v\" is not a number"},
+      {"a,b,v\n1,2,inf\n", 2, 5, "\"inf\" in column \"v\" is not a number"},
+      {"a,b,v\n1,2,1e999\n", 2, 5, "\"1e999\" in column \"v\" is out of range"},
+      {"a,b,v\n1,x\"y,3\n", 2, 4, "quote inside an unquoted field"},
+      {"a,b,v\n\"\xC3\xA9\"y,2,3\n", 2, 4, "text after the closing quote of a field"},
+      {"a,b,v\n1,2,\"3\n4\n", 2, 5, "quoted field not closed at the end of the file"},
+      {"a,b,v\n", 0, 0, "a sum needs a value column", Ask({"a"}, {"b"}, {}, {}, S::kSum)},
+      {"a,b,v\n", 0, 0, "a mean needs a value column", Ask({"a"}, {"b"}, {}, {}, S::kMean)},
+      {"a,b,v\n", 0, 0, "no row or column to tabulate", Ask({}, {}, {"a"})},
+      {"a,b,v\n", 0, 0, "column \"a\" is used twice", Ask({"a"}, {"b"}, {"a"})},
+      {"a,b,v\n", 0, 0, "column \"v\" is grouped but is not a row, column or layer column",
+       grouped({{"v", {"a"}}})},
+      {"a,b,v\n", 0, 0, "column \"a\" is grouped twice", grouped({{"a", {"v"}}, {"a", {"b"}}})},
+      {"a,b,v\n", 0, 0, "column \"a\" is grouped by itself", grouped({{"a", {"v", "a"}}})},
+      {"a,b,v\n", 0, 0, "column \"a\" is grouped by \"v\" twice", grouped({{"a", {"v", "v"}}})},
+      {"a,b,v\n", 0, 0, "no column \"q\" in the header; the columns are \"a\", \"b\", \"v\"",
+       grouped({{"a", {"b", "q"}}})},
+  };
+  for (const Bad& bad : cases) {
+    Request request = bad.request;
+    if (request.path.empty())
+      request.path = WriteFile("bad-" + std::to_string(&bad - cases) + ".csv", bad.csv);
     const std::string where =
         bad.line == 0 ? "" : ":" + std::to_string(bad.line) + ":" + std::to_string(bad.column);
     try {
@@ -549,34 +334,38 @@ TEST(CrosstabErrors, NameFileLineAndColumn) {
       ADD_FAILURE() << "no error";
     } catch (const InputError& error) {
       EXPECT_EQ(error.what(), request.path + where + ": " + bad.what);
-      EXPECT_EQ(error.line(), bad.line);
-      EXPECT_EQ(error.column(), bad.column);
+      EXPECT_EQ(std::make_pair(error.line(), error.column()), std::make_pair(bad.line, bad.column));
     }
   }
 }
 
-// ---------------------------------------------------------------------------
-// Progress.
+// Each limit of well-formed UTF-8 from both sides: overlong forms,
+// surrogates, code points past U+10FFFF, sequences cut short.
+TEST(CrosstabErrors, Utf8CheckedAtEveryLimit) {
+  for (const char* bad : {"\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF",
+                          "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE2\x82", "\xE2\x82\x41"})
+    EXPECT_FALSE(internal::IsUtf8(bad, std::strlen(bad))) << bad;
+  for (const char* good : {"\xC2\x80", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
+                           "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF"})
+    EXPECT_TRUE(internal::IsUtf8(good, std::strlen(good))) << good;
+}
 
 TEST(CrosstabProgress, ReportedEveryIntervalAndAtTheEnd) {
-  const std::uint64_t interval = omcrosstab::internal::kProgressInterval;
+  const std::uint64_t interval = internal::kProgressInterval;
   std::string csv = "a,b\n";
   for (int i = 0; csv.size() < 2 * interval + interval / 2; ++i)
     csv += std::to_string(i % 7) + "," + std::string(100, static_cast<char>('a' + i % 26)) + "\n";
-  const std::uint64_t size = csv.size();
   std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
-  const auto record = [&reports](std::uint64_t read, std::uint64_t total) {
-    reports.emplace_back(read, total);
-  };
-  const std::vector<std::pair<std::uint64_t, std::uint64_t>> expected = {
-      {interval, size}, {2 * interval, size}, {size, size}};
-
-  BuildCrosstab(CountRequest(WriteFile("progress.csv", csv), {"a"}, {"b"}), record);
-  EXPECT_EQ(reports, expected);
-
+  const auto record = [&reports](auto read, auto total) { reports.emplace_back(read, total); };
+  Request request = Ask({"a"}, {"b"});
+  request.path = WriteFile("progress.csv", csv.c_str());
+  BuildCrosstab(request, record);
+  const std::uint64_t size = csv.size();
+  EXPECT_EQ(reports, (decltype(reports){{interval, size}, {2 * interval, size}, {size, size}}));
   reports.clear();
-  BuildCrosstab(CountRequest(WriteFile("small.csv", "a,b\n1,2"), {"a"}, {"b"}), record);
-  EXPECT_EQ(reports, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{7, 7}}));
+  request.path = WriteFile("small.csv", "a,b\n1,2");
+  BuildCrosstab(request, record);
+  EXPECT_EQ(reports, (decltype(reports){{7, 7}}));
 }
 
 }  // namespace

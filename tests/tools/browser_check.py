@@ -1,38 +1,39 @@
 #!/usr/bin/python3
-"""Checks an exported HTML page as a browser renders it.
+"""Checks an exported HTML page as a browser renders it."""
 
-Usage: browser_check.py FILE.html [--expect-json EXPECT.json]
-                        [--chromedriver PATH] [--chromium PATH]
-
-Loads the page in headless Chromium through chromedriver, reads the rendered
-DOM and checks, for the page: a non-empty <title> and no console message of
-level SEVERE or WARNING; for every table: each row of its sections covers
-the same number of grid columns once colspan and rowspan are accounted for
-(a rowspan may not run past its section), every <th> has a scope, and every
-footnote mark in a <sup> ("a" or "a,b") names a footnote of the table's
-<tfoot> (a <tr class="footnote"> whose first <sup> is its mark).
-
-EXPECT.json pins figures per table, in document order; every key is
-optional:
-
-  {"title": "Demo document",
-   "tables": [{"caption": ["Title", "Year: 2025"],   caption lines
-               "headRows": 2, "bodyRows": 5,         rows of thead, tbody
-               "columns": 6,                         grid width
-               "footnotes": 2,                       rows of class footnote
-               "spans": [[0, 4, 2, 1], ...],         [row, column, colspan,
-                                                     rowspan] of every head
-                                                     or body cell spanning
-                                                     more than one place
-               "cells": [[6, 5, "53a"], ...]}]}      [row, column, text] of
-                                                     the cell at that place
-
-Rows count from the first head row through the body rows; columns are grid
-columns. When "tables" is given, the page must hold that many tables.
-
-Exit status 0 when every check passes; 1 otherwise, each failure reported on
-standard error.
-"""
+# Usage: browser_check.py FILE.html [--expect-json EXPECT.json]
+#                         [--chromedriver PATH] [--chromium PATH]
+#
+# Loads the page in headless Chromium through chromedriver, reads the rendered
+# DOM and checks, for the page: a non-empty <title> and no console message of
+# level SEVERE or WARNING; for every table: each row of its sections covers
+# the same number of grid columns once colspan and rowspan are accounted for
+# (a rowspan may not run past its section, no two cells may overlap; a row
+# that leaves a column empty inside the grid always covers fewer columns than
+# the rows above it), every <th> has a scope, and every footnote mark in a
+# <sup> ("a" or "a,b") names a footnote of the table's <tfoot> (a
+# <tr class="footnote"> whose first <sup> is its mark).
+#
+# EXPECT.json pins figures per table, in document order; every key is
+# optional:
+#
+#   {"title": "Demo document",
+#    "tables": [{"caption": ["Title", "Year: 2025"],   caption lines
+#                "headRows": 2, "bodyRows": 5,         rows of thead, tbody
+#                "columns": 6,                         grid width
+#                "footnotes": 2,                       rows of class footnote
+#                "spans": [[0, 4, 2, 1], ...],         [row, column, colspan,
+#                                                      rowspan] of every head
+#                                                      or body cell spanning
+#                                                      more than one place
+#                "cells": [[6, 5, "53a"], ...]}]}      [row, column, text] of
+#                                                      the cell at that place
+#
+# Rows count from the first head row through the body rows; columns are grid
+# columns. When "tables" is given, the page must hold that many tables.
+#
+# Exit status 0 when every check passes; 1 otherwise, each failure reported on
+# standard error.
 
 import argparse
 import json
@@ -45,24 +46,18 @@ from selenium.webdriver.chrome.service import Service
 
 # Reads every table's sections, rows and cells, and the marks.
 READ_TABLES = """
-function section(rows) {
-  return Array.from(rows).map(row => Array.from(row.cells).map(cell => ({
-    tag: cell.tagName.toLowerCase(),
-    colspan: cell.colSpan,
-    rowspan: cell.rowSpan,
-    scope: cell.getAttribute('scope'),
-    text: cell.innerText.trim(),
-  })));
-}
-return Array.from(document.querySelectorAll('table')).map(table => ({
+const text = element => element ? element.innerText.trim() : null;
+const section = rows => Array.from(rows, row => Array.from(row.cells, cell => ({
+  tag: cell.tagName.toLowerCase(), colspan: cell.colSpan, rowspan: cell.rowSpan,
+  scope: cell.getAttribute('scope'), text: text(cell)})));
+return Array.from(document.querySelectorAll('table'), table => ({
   caption: table.caption ? table.caption.innerText : null,
   head: table.tHead ? section(table.tHead.rows) : [],
-  bodies: Array.from(table.tBodies).map(body => section(body.rows)),
+  bodies: Array.from(table.tBodies, body => section(body.rows)),
   foot: table.tFoot ? section(table.tFoot.rows) : [],
-  marks: Array.from(table.querySelectorAll('sup')).map(sup => sup.innerText.trim()),
-  footnotes: table.tFoot ? Array.from(table.tFoot.querySelectorAll('tr.footnote')).map(
-      row => { const sup = row.querySelector('sup'); return sup ? sup.innerText.trim() : null; })
-    : [],
+  marks: Array.from(table.querySelectorAll('sup'), text),
+  footnotes: table.tFoot ? Array.from(table.tFoot.querySelectorAll('tr.footnote'),
+                                      row => text(row.querySelector('sup'))) : [],
 }));
 """
 
@@ -70,82 +65,62 @@ SCOPES = {"row", "col", "rowgroup", "colgroup"}
 EXPECT_KEYS = {"caption", "headRows", "bodyRows", "columns", "footnotes", "spans", "cells"}
 
 
+# Places the cells of one section on a grid, as the HTML table model does.
+# Returns the grid columns each row covers, and a map from (row, column), rows
+# numbered from first_row, to the cell standing there and the place it starts.
 def occupy(rows, first_row, problems, where):
-    """Places the cells of one section on a grid, as the HTML table model does.
-
-    Returns (widths, places): the grid columns each row covers, and a map
-    from (row, column), rows numbered from first_row, to the cell standing
-    there with the place it starts at.
-    """
-    taken = set()
-    places = {}
-    for r, cells in enumerate(rows):
+    places, end = {}, first_row + len(rows)
+    for r, cells in enumerate(rows, first_row):
         column = 0
         for cell in cells:
-            while (r, column) in taken:
+            while (r, column) in places:
                 column += 1
-            if r + cell["rowspan"] > len(rows):
-                problems.append(f"{where}: row {first_row + r}, column {column}: rowspan "
+            if r + cell["rowspan"] > end:
+                problems.append(f"{where}: row {r}, column {column}: rowspan "
                                 f"{cell['rowspan']} runs past the end of its section")
-            for dr in range(min(cell["rowspan"], len(rows) - r)):
-                for dc in range(cell["colspan"]):
-                    if (r + dr, column + dc) in taken:
-                        problems.append(f"{where}: row {first_row + r + dr}, column "
-                                        f"{column + dc}: two cells overlap")
-                    taken.add((r + dr, column + dc))
-                    places[(first_row + r + dr, column + dc)] = (cell, (first_row + r, column))
+            for place in [(r + dr, column + dc) for dr in range(cell["rowspan"])
+                          for dc in range(cell["colspan"]) if r + dr < end]:
+                if place in places:
+                    problems.append(f"{where}: row {place[0]}, column {place[1]}: "
+                                    "two cells overlap")
+                places[place] = (cell, (r, column))
             column += cell["colspan"]
-    widths = []
-    for r in range(len(rows)):
-        columns = sorted(c for (row, c) in taken if row == r)
-        if columns != list(range(len(columns))):
-            problems.append(f"{where}: row {first_row + r} leaves a column empty")
-        widths.append(len(columns))
-    return widths, places
+    return [sum(1 for row, _ in places if row == r) for r in range(first_row, end)], places
 
 
+# Checks one table generically; returns its figures for the expectations.
 def check_table(number, table, problems):
-    """Checks one table generically; returns its figures for the expectations."""
     where = f"table {number}"
-    places = {}
-    widths = []
-    row = 0
-    sections = [("thead", table["head"])]
-    sections += [("tbody", body) for body in table["bodies"]]
-    sections += [("tfoot", table["foot"])]
+    sections = [("thead", table["head"])] + [("tbody", body) for body in table["bodies"]]
+    sections.append(("tfoot", table["foot"]))
+    places, widths, row = {}, [], 0
     for name, rows in sections:
         section_widths, section_places = occupy(rows, row, problems, f"{where} {name}")
-        widths += [(row + r, name, w) for r, w in enumerate(section_widths)]
+        widths += [(row + r, name, width) for r, width in enumerate(section_widths)]
         if name != "tfoot":
             places.update(section_places)
             row += len(rows)
-    grid_width = widths[0][2] if widths else 0
     for r, name, width in widths:
-        if width != grid_width:
+        if width != widths[0][2]:
             problems.append(f"{where} {name}: row {r} covers {width} columns, row "
-                            f"{widths[0][0]} {grid_width}")
-    for _, rows in sections:
-        for cells in rows:
-            for cell in cells:
-                if cell["tag"] == "th" and cell["scope"] not in SCOPES:
-                    problems.append(f"{where}: <th> \"{cell['text']}\" has no valid scope")
-    footnotes = table["footnotes"]
-    if None in footnotes:
+                            f"{widths[0][0]} {widths[0][2]}")
+    for cell in (cell for _, rows in sections for cells in rows for cell in cells):
+        if cell["tag"] == "th" and cell["scope"] not in SCOPES:
+            problems.append(f"{where}: <th> \"{cell['text']}\" has no valid scope")
+    if None in table["footnotes"]:
         problems.append(f"{where}: a footnote row starts with no <sup> mark")
-    for marks in table["marks"]:
-        for mark in marks.split(","):
-            if mark not in footnotes:
-                problems.append(f"{where}: mark \"{mark}\" names no footnote of the table")
-    spans = [[start[0], start[1], cell["colspan"], cell["rowspan"]]
-             for (place, (cell, start)) in sorted(places.items())
-             if place == start and (cell["colspan"] > 1 or cell["rowspan"] > 1)]
+    for mark in (mark for marks in table["marks"] for mark in marks.split(",")):
+        if mark not in table["footnotes"]:
+            problems.append(f"{where}: mark \"{mark}\" names no footnote of the table")
     return {
         "caption": table["caption"].split("\n") if table["caption"] is not None else None,
         "headRows": len(table["head"]),
         "bodyRows": sum(len(body) for body in table["bodies"]),
-        "columns": grid_width,
-        "footnotes": len(footnotes),
-        "spans": spans,
+        "columns": widths[0][2] if widths else 0,
+        "footnotes": len(table["footnotes"]),
+        "spans": [[*start, cell["colspan"], cell["rowspan"]]
+                  for place, (cell, start) in sorted(places.items())
+                  if place == start and (cell["colspan"] > 1 or cell["rowspan"] > 1)],
         "places": places,
     }
 
@@ -172,21 +147,8 @@ def check_expectations(expect, title, figures, problems):
                                 f"expected {json.dumps(text)}")
 
 
-def start_browser(chromedriver, chromium):
-    options = webdriver.ChromeOptions()
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu",
-                     "--disable-dev-shm-usage"):
-        options.add_argument(argument)
-    if chromium:
-        options.binary_location = chromium
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
-    driver = webdriver.Chrome(service=Service(executable_path=chromedriver), options=options)
-    driver.set_page_load_timeout(60)
-    return driver
-
-
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("page")
     parser.add_argument("--expect-json")
     parser.add_argument("--chromedriver", default=shutil.which("chromedriver"))
@@ -204,8 +166,15 @@ def main():
         with open(args.expect_json, encoding="utf-8") as file:
             expect = json.load(file)
 
-    driver = start_browser(args.chromedriver, args.chromium)
+    options = webdriver.ChromeOptions()
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"):
+        options.add_argument(argument)
+    if args.chromium:
+        options.binary_location = args.chromium
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service(executable_path=args.chromedriver), options=options)
     try:
+        driver.set_page_load_timeout(60)
         driver.get("file://" + os.path.abspath(args.page))
         title = driver.title
         tables = driver.execute_script(READ_TABLES)
@@ -213,12 +182,9 @@ def main():
     finally:
         driver.quit()
 
-    problems = []
-    if not title.strip():
-        problems.append("page: the <title> is empty")
-    for entry in log:
-        if entry["level"] in ("SEVERE", "WARNING"):
-            problems.append(f"page: console {entry['level']}: {entry['message']}")
+    problems = [] if title.strip() else ["page: the <title> is empty"]
+    problems += [f"page: console {entry['level']}: {entry['message']}" for entry in log
+                 if entry["level"] in ("SEVERE", "WARNING")]
     figures = [check_table(number, table, problems) for number, table in enumerate(tables)]
     check_expectations(expect, title, figures, problems)
     for problem in problems:
