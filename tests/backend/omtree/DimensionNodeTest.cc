@@ -1,3 +1,7 @@
+// Category tree nodes: where copies and assignments put their text and
+// child index (and that every block comes back), bitwise relocation inside
+// a vector, order and equality, and the exact Print line.
+
 #include "backend/omtree/DimensionNode.h"
 
 #include <gtest/gtest.h>
@@ -14,16 +18,13 @@ class OmDimensionNodeTest : public testing::Test {
   static std::vector<int> Entries(const OmDimensionNode& node) {
     return std::vector<int>(node.ChildIndex().begin(), node.ChildIndex().end());
   }
-  static void SetEntries(OmDimensionNode& node, const std::vector<int>& entries) {
-    for (int entry : entries)
-      node.ChildIndex().push_back(entry);
-  }
   // Sets everything that equality and order ignore.
   static void Decorate(OmDimensionNode& node, OmSort::Order sort, const std::vector<int>& entries) {
     node.Sort(sort);
     node.Hide(true);
     node.HideLabels(true);
-    SetEntries(node, entries);
+    for (int entry : entries)
+      node.ChildIndex().push_back(entry);
   }
 };
 
@@ -33,93 +34,61 @@ OmStringCell Text(const std::string& text) {
   return OmStringCell(text, nullptr, false);
 }
 
-TEST_F(OmDimensionNodeTest, AssignmentHandsTextOverAndRefillsIndexInTargetRegion) {
-  OmMemoryRegion targetRegion(false);
-  OmMemoryRegion sourceRegion(false);
-  {
-    OmDimensionNode target(Text("old"), 3, false, &targetRegion);
-    SetEntries(target, {9, 9, 9, 9, 9});
-    OmDimensionNode source(Text("new"), 7, true, &sourceRegion);
-    Decorate(source, OmSort::Down, {2, 0, 1});
-    const std::size_t sourceBlocks = sourceRegion.BlocksInUse();
-    const OmCellText* handed = source.Text();
-
-    target = source;
-    EXPECT_EQ(target.Text(), handed);
-    EXPECT_EQ(source.Text(), nullptr);
-    EXPECT_EQ(target.Subscript(), 7u);
-    EXPECT_TRUE(target.IsGroup() && target.Hide() && target.HideLabels() &&
-                target.Sort() == OmSort::Down);
-    EXPECT_EQ(Entries(target), (std::vector<int>{2, 0, 1}));
-    EXPECT_EQ(Entries(source), (std::vector<int>{2, 0, 1}));
-    EXPECT_EQ(ChildIndex(target).capacity(), 3u);
-    EXPECT_EQ(OmMemoryRegion::Of(ChildIndex(target).begin()), &targetRegion);
-    EXPECT_EQ(targetRegion.BlocksInUse(), 1u) << "old text and old index gone, new index block";
-    EXPECT_EQ(sourceRegion.BlocksInUse(), sourceBlocks) << "the text stays where it was made";
-
-    const OmDimensionNode& alias = target;  // Both hold the same text: it stays.
-    target = alias;
-    EXPECT_EQ(target.Text(), handed);
-    EXPECT_EQ(target.Text()->AsString(), "new");
-    EXPECT_EQ(Entries(target), (std::vector<int>{2, 0, 1}));
-    EXPECT_EQ(sourceRegion.BlocksInUse(), sourceBlocks);
-
-    target = OmDimensionNode(&targetRegion);
-    EXPECT_EQ(target.Text(), nullptr);
-    EXPECT_EQ(target.Subscript(), OmDimensionNode::kNoSubscript);
-    EXPECT_TRUE(ChildIndex(target).empty());
-    EXPECT_EQ(targetRegion.BlocksInUse(), 0u) << "index block released";
-    EXPECT_EQ(sourceRegion.BlocksInUse(), 1u) << "the text taken over deleted: the source's index";
-  }
-  EXPECT_EQ(sourceRegion.BlocksInUse(), 0u);
-}
-
-TEST_F(OmDimensionNodeTest, CopyClonesIntoTheGivenRegionTheSourceRegionOrTheHeap) {
+// Copies clone text and index into the region given, the source's, or the
+// heap for null, the index with its entry count as capacity, and stay valid
+// when a vector moves their bytes. Assignment hands the text over (the
+// source keeps none) and refills the index in the target's own region.
+TEST_F(OmDimensionNodeTest, CopiesCloneAndAssignmentHandsTheTextOver) {
   OmMemoryRegion sourceRegion(false);
   OmMemoryRegion otherRegion(false);
   {
     OmDimensionNode source(Text("Total"), 5, true, &sourceRegion);
     Decorate(source, OmSort::Up, {4, 1, 6, 0, 2});
-    const auto expectCopyIn = [&source](const OmDimensionNode& copy, OmMemoryRegion* region) {
-      ASSERT_NE(copy.Text(), nullptr);
-      EXPECT_NE(copy.Text(), source.Text());
-      EXPECT_EQ(OmMemoryRegion::Of(copy.Text()), region);
-      EXPECT_EQ(OmMemoryRegion::Of(ChildIndex(copy).begin()), region);
-      EXPECT_EQ(ChildIndex(copy).capacity(), 5u);
-      EXPECT_EQ(Entries(copy), (std::vector<int>{4, 1, 6, 0, 2}));
-      EXPECT_TRUE(copy == source);
-      EXPECT_TRUE(copy.Hide() && copy.HideLabels() && copy.Sort() == OmSort::Up);
+    const auto expectLike = [](const OmDimensionNode& node, OmMemoryRegion* textRegion,
+                               OmMemoryRegion* indexRegion) {
+      ASSERT_NE(node.Text(), nullptr);
+      EXPECT_TRUE(OmMemoryRegion::Of(node.Text()) == textRegion &&
+                  OmMemoryRegion::Of(ChildIndex(node).begin()) == indexRegion);
+      EXPECT_EQ(ChildIndex(node).capacity(), 5u);
+      EXPECT_EQ(Entries(node), (std::vector<int>{4, 1, 6, 0, 2}));
+      EXPECT_TRUE(node.Text()->AsString() == "Total" && node.Subscript() == 5 && node.IsGroup() &&
+                  node.Hide() && node.HideLabels() && node.Sort() == OmSort::Up);
     };
-    expectCopyIn(OmDimensionNode(source, &otherRegion), &otherRegion);
-    expectCopyIn(OmDimensionNode(source), &sourceRegion);
-    expectCopyIn(OmDimensionNode(source, nullptr), OmMemoryRegion::DefaultHeap());
-    EXPECT_EQ(source.Text()->AsString(), "Total");
+    expectLike(OmDimensionNode(source), &sourceRegion, &sourceRegion);
+    expectLike(OmDimensionNode(source, nullptr), OmMemoryRegion::DefaultHeap(),
+               OmMemoryRegion::DefaultHeap());
+    {
+      OmVector<OmDimensionNode> copies(&otherRegion);
+      for (int i = 0; i < 5; ++i)  // the fifth grows the block: the first four move bitwise
+        copies.push_back(OmDimensionNode(source, &otherRegion));
+      copies.erase(copies.begin());  // shifts the rest down bitwise
+      for (const OmDimensionNode& copy : copies)
+        expectLike(copy, &otherRegion, &otherRegion);
+    }
+    ASSERT_EQ(otherRegion.BlocksInUse(), 0u);
+
+    OmDimensionNode target(Text("old"), 3, false, &otherRegion);
+    Decorate(target, OmSort::Down, {9, 9, 9, 9, 9, 9, 9, 9, 9});
+    const std::size_t sourceBlocks = sourceRegion.BlocksInUse();
+    const OmCellText* handed = source.Text();
+    target = source;
+    EXPECT_TRUE(target.Text() == handed && source.Text() == nullptr);
+    expectLike(target, &sourceRegion, &otherRegion);
+    EXPECT_TRUE(otherRegion.BlocksInUse() == 1 && sourceRegion.BlocksInUse() == sourceBlocks)
+        << "old text and old index gone, a new index block; the text stays where it was made";
+    const OmDimensionNode& alias = target;  // Both hold the same text: it stays.
+    target = alias;
+    expectLike(target, &sourceRegion, &otherRegion);
+    // The setter clones before it deletes the old text, which may be the one
+    // given.
+    target.Text(*target.Text());
+    expectLike(target, &otherRegion, &otherRegion);
+    EXPECT_EQ(sourceRegion.BlocksInUse(), 1u) << "the text taken over deleted: the source's index";
+    target = OmDimensionNode(&otherRegion);
+    EXPECT_TRUE(target.Text() == nullptr && otherRegion.BlocksInUse() == 0)
+        << "the clone deleted, the index block released";
   }
   EXPECT_EQ(sourceRegion.BlocksInUse(), 0u);
-  EXPECT_EQ(otherRegion.BlocksInUse(), 0u);
-
-  const OmDimensionNode onHeap(OmStringCell("x", &sourceRegion, false), 0, false, nullptr);
-  EXPECT_EQ(OmMemoryRegion::Of(onHeap.Text()), OmMemoryRegion::DefaultHeap());
-  EXPECT_EQ(onHeap.Region(), OmMemoryRegion::DefaultHeap());
-  const OmDimensionNode copy(OmDimensionNode(&sourceRegion), &otherRegion);
-  EXPECT_EQ(copy.Text(), nullptr);
-  EXPECT_EQ(ChildIndex(copy).begin(), nullptr) << "an empty index allocates nothing";
-}
-
-TEST_F(OmDimensionNodeTest, TextSetterClonesIntoNodeRegionAndAcceptsItsOwnText) {
-  OmMemoryRegion region(false);
-  {
-    OmDimensionNode node(&region);
-    node.Text(Text("first"));
-    EXPECT_EQ(OmMemoryRegion::Of(node.Text()), &region);
-    const std::size_t blocks = region.BlocksInUse();
-    node.Text(Text("second"));
-    EXPECT_EQ(region.BlocksInUse(), blocks) << "the previous text is deleted";
-    node.Text(*node.Text());
-    EXPECT_EQ(node.Text()->AsString(), "second");
-    EXPECT_EQ(region.BlocksInUse(), blocks);
-  }
-  EXPECT_EQ(region.BlocksInUse(), 0u);
 }
 
 TEST_F(OmDimensionNodeTest, GroupsOrderFirstThenTextsAndEqualityAddsTheSubscript) {
@@ -127,19 +96,15 @@ TEST_F(OmDimensionNodeTest, GroupsOrderFirstThenTextsAndEqualityAddsTheSubscript
   const auto node = [&region](const char* text, std::size_t subscript, bool group) {
     return OmDimensionNode(Text(text), subscript, group, &region);
   };
-  constexpr std::size_t kNone = OmDimensionNode::kNoSubscript;
-  const OmDimensionNode groupA = node("a", kNone, true);
-  const OmDimensionNode groupZ = node("z", kNone, true);
+  const OmDimensionNode groupZ = node("z", OmDimensionNode::kNoSubscript, true);
   const OmDimensionNode leafA1 = node("a", 1, false);
   const OmDimensionNode leafZ1 = node("z", 1, false);
-  EXPECT_TRUE(groupZ < leafA1 && !(leafA1 < groupZ)) << "a group orders before a leaf";
-  EXPECT_TRUE(groupA < groupZ && !(groupZ < groupA));
-  EXPECT_TRUE(leafA1 < leafZ1 && !(leafZ1 < leafA1) && !(leafA1 == leafZ1));
   const OmDimensionNode leafA2 = node("a", 2, false);
-  EXPECT_FALSE(leafA1 < leafA2 || leafA2 < leafA1 || leafA1 == leafA2)
-      << "the subscript takes part in equality, not in the order";
-  EXPECT_FALSE(node("a", 1, true) == leafA1);
-
+  EXPECT_TRUE(groupZ < leafA1 && !(leafA1 < groupZ)) << "a group orders before a leaf";
+  EXPECT_TRUE(leafA1 < leafZ1 && !(leafZ1 < leafA1) && !(leafA1 == leafZ1));
+  EXPECT_FALSE(leafA1 < leafA2 || leafA2 < leafA1 || leafA1 == leafA2 ||
+               node("a", 1, true) == leafA1)
+      << "the subscript and the group flag take part in equality, the subscript not in order";
   OmDimensionNode decorated(leafA1, &region);
   Decorate(decorated, OmSort::Down, {3});
   EXPECT_TRUE(decorated == leafA1) << "sort, hide flags and children play no part";
@@ -156,49 +121,20 @@ TEST_F(OmDimensionNodeTest, PrintWritesOneExactLine) {
     std::cout << std::dec << std::noshowpos;
     return testing::internal::GetCapturedStdout();
   };
-  const std::string no = ", Group: no, hide: no, hideLabels: no";
-  EXPECT_EQ(printed(0), "Subscript: -1" + no + "\n");
-  EXPECT_EQ(printed(2), "    Subscript: -1" + no + "\n");
-  node.Subscript(OmDimensionNode::kDissolving);
-  EXPECT_EQ(printed(0), "Subscript: -2" + no + "\n");
-  node.Subscript(~std::size_t{0xFFFFFFFF} | 7);  // Only the low 32 bits show.
-  node.IsGroup(true);
-  node.HideLabels(true);
-  node.Sort(OmSort::Up);
-  EXPECT_EQ(printed(0), "Subscript: 7, Group: yes, hide: no, hideLabels: yes, Sort: up\n");
-
-  const std::string total = "Subscript: -2147483648" + no + ", Sort: down, Text: \"Total\"";
-  node = OmDimensionNode(Text("Total"), 0x80000000u, false, &region);
-  node.Sort(OmSort::Down);
-  EXPECT_EQ(printed(0), total + "\n");
-  node.Text()->setMarkers({"a", "b"});
-  EXPECT_EQ(printed(0), total + ", Markers = a, b\n");
-  node.Text()->setMarkers({});
+  EXPECT_EQ(printed(2), "    Subscript: -1, Group: no, hide: no, hideLabels: no\n");
+  node = OmDimensionNode(Text("Total"), ~std::size_t{0xFFFFFFFF} | 0x80000000u, true, &region);
+  Decorate(node, OmSort::Down, {-4, 2});
+  node.Text()->setMarkers({"a", "*"});
   node.Text()->Footnotes() = {1, 3};
-  EXPECT_EQ(printed(0), total + ", Footnotes = 1, 3\n");
-  node.Text()->setMarkers({"*"});
-  SetEntries(node, {-4, 2});
-  node.Hide(true);
-  EXPECT_EQ(printed(1),
-            "  Subscript: -2147483648, Group: no, hide: yes, hideLabels: no, Sort: down, "
-            "Children: -4, 2, Text: \"Total\", Footnotes = 1, 3, Markers = *\n");
-}
-
-TEST_F(OmDimensionNodeTest, SurvivesBitwiseRelocationAndReturnsEveryBlock) {
-  OmMemoryRegion region(false);
-  {
-    OmVector<OmDimensionNode> nodes(&region);
-    for (int i = 0; i < 5; ++i) {  // the fifth grows the block: the first four move bitwise
-      nodes.push_back(OmDimensionNode(Text(std::to_string(i)), i, false, &region));
-      SetEntries(nodes[i], {i, -i});
-    }
-    nodes.erase(nodes.begin());  // shifts the rest down bitwise
-    for (int i = 1; i < 5; ++i) {
-      EXPECT_EQ(nodes[i - 1].Text()->AsString(), std::to_string(i));
-      EXPECT_EQ(Entries(nodes[i - 1]), (std::vector<int>{i, -i}));
-    }
-  }
-  EXPECT_EQ(region.BlocksInUse(), 0u);
+  // Only the low 32 bits of the subscript show, as a signed number.
+  EXPECT_EQ(printed(0),
+            "Subscript: -2147483648, Group: yes, hide: yes, hideLabels: yes, Sort: down, "
+            "Children: -4, 2, Text: \"Total\", Footnotes = 1, 3, Markers = a, *\n");
+  node.Sort(OmSort::Up);
+  node.Text()->Footnotes() = {};
+  EXPECT_EQ(printed(0),
+            "Subscript: -2147483648, Group: yes, hide: yes, hideLabels: yes, Sort: up, "
+            "Children: -4, 2, Text: \"Total\", Markers = a, *\n");
 }
 
 }  // namespace
