@@ -515,7 +515,9 @@ TEST(AllocationFailureSweep, AmputatingAnItem) {
        "1:Descriptives 2:Summary "},
   };
   const OmStringCell cut = Text("Cut");
-  for (const auto& [position, expected] : cases) {
+  for (const auto& amputation : cases) {
+    const auto position = amputation.first;
+    const char* const expected = amputation.second;
     Sweep(3, [&](long, auto&& attempt) {
       OmOutputTree tree;
       std::vector<Node> parents{tree.Root()};
