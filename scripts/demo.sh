@@ -9,6 +9,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 scripts/install-deps.sh >&2
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/release --target omtree-view >/dev/null
+scripts/build-release.sh omtree-view >/dev/null
 exec build/release/tools/omtree-view --demo "$@"

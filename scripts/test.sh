@@ -25,18 +25,14 @@ echo "== Formatting"
 mapfile -t sources < <(git ls-files '*.h' '*.cc' 2>/dev/null || find backend platform tests examples -name '*.h' -o -name '*.cc')
 clang-format --dry-run --Werror "${sources[@]}"
 
-build_and_test() {
-  local dir=$1
-  shift
-  echo "== Build $dir"
-  cmake -S . -B "$dir" -G Ninja -DOMTREE_WARNINGS_AS_ERRORS=ON "$@"
-  cmake --build "$dir" -j "$jobs"
-  echo "== Test $dir"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+run_tests() {
+  echo "== Test $1"
+  ctest --test-dir "$1" --output-on-failure -j "$jobs"
 }
 
-build_and_test build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
-  -DOMTREE_BUILD_BENCHMARKS=ON
+echo "== Build build/release"
+scripts/build-release.sh
+run_tests build/release
 
 echo "== Benchmarks, one short run each (a smoke test: times are not checked)"
 build/release/bench/omtree_bench --benchmark_min_time=0.01
@@ -45,9 +41,12 @@ echo "== API reference"
 cmake --build build/release --target docs
 
 if [ "$quick" -eq 0 ]; then
+  echo "== Build build/sanitize"
+  cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+    -DOMTREE_WARNINGS_AS_ERRORS=ON -DOMTREE_SANITIZE=ON
+  cmake --build build/sanitize -j "$jobs"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
-    build_and_test build/sanitize -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-    -DOMTREE_SANITIZE=ON
+    run_tests build/sanitize
   echo "== Fuzzing"
   scripts/fuzz.sh "${OMTREE_FUZZ_SECONDS:-30}"
   echo "== Valgrind"
