@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -114,13 +115,22 @@ struct Reference {
   std::vector<std::vector<Path>> categories;
   std::map<std::vector<Path>, std::pair<int, double>> cells;
   int rowsLeftOut = 0;
+  int decimals = 0;  // what every cell shows
 };
+
+// The decimals a value written as RandomValue writes it shows.
+int ShownDecimals(const std::string& value) {
+  std::smatch parts;
+  std::regex_match(value, parts, std::regex(R"(-?\d+\.?(\d*)(?:e([-+]\d+))?)"));
+  const int exponent = parts[2].matched ? std::stoi(parts[2].str()) : 0;
+  return std::max(0, static_cast<int>(parts[1].length()) - exponent);
+}
 
 Reference Count(const std::vector<Strings>& data, const Request& request) {
   const auto column = [](const std::string& name) {
     return std::find(kHeader.begin(), kHeader.end(), name) - kHeader.begin();
   };
-  Reference reference{request.rows, {}, {}, 0};
+  Reference reference{request.rows, {}, {}, 0, 0};
   reference.names.insert(reference.names.end(), request.columns.begin(), request.columns.end());
   reference.names.insert(reference.names.end(), request.layers.begin(), request.layers.end());
   std::vector<Strings> columns(reference.names.size());  // per dimension: groups, then its own
@@ -147,8 +157,12 @@ Reference Count(const std::vector<Strings>& data, const Request& request) {
     }
     auto& [records, total] = reference.cells[key];
     ++records;
-    if (request.statistic != S::kCount) total += std::strtod(record[value].c_str(), nullptr);
+    if (request.statistic != S::kCount) {
+      total += std::strtod(record[value].c_str(), nullptr);
+      reference.decimals = std::max(reference.decimals, ShownDecimals(record[value]));
+    }
   }
+  if (request.statistic == S::kMean) reference.decimals += 2;
   for (std::size_t d = 0; d < columns.size(); ++d) {
     std::set<std::pair<std::vector<int>, Path>> order;  // sort key, category
     for (const auto& [path, first] : firstSeen[d]) {
@@ -181,6 +195,65 @@ void Walk(OmDimension::ConstNode parent, Path& path, std::vector<Path>& paths,
   }
 }
 
+// The label stacks of an axis whose dimensions are reference's dimensions
+// begin to end - 1, outermost first: one per combination of their
+// categories, the first dimension's changing slowest, each stack holding
+// every dimension's name and then its category's groups and label.
+std::vector<Strings> ExpectedStacks(const Reference& reference, std::size_t begin,
+                                    std::size_t end) {
+  std::vector<Strings> stacks = {{}};
+  for (std::size_t d = begin; d < end; ++d) {
+    std::vector<Strings> longer;
+    for (const Strings& stack : stacks) {
+      for (const Path& category : reference.categories[d]) {
+        longer.push_back(stack);
+        longer.back().push_back(reference.names[d]);
+        longer.back().insert(longer.back().end(), category.begin(), category.end());
+      }
+    }
+    stacks = std::move(longer);
+  }
+  return stacks;
+}
+
+Strings Labels(const std::deque<OmDimension::ConstNode*>& nodes) {
+  Strings labels;
+  for (const OmDimension::ConstNode* node : nodes)
+    labels.push_back(node == nullptr ? "(null)" : (*node)->Text()->AsString());
+  return labels;
+}
+
+// The layout follows the nesting asked for on every axis: the first column
+// named is outermost. Checked on the label stacks of every layer, row and
+// column (the first layer's), against the product of the categories.
+void CheckNesting(OmPivotTable& table, const Reference& reference, std::size_t rows,
+                  std::size_t columns) {
+  for (const std::vector<Path>& categories : reference.categories) {
+    if (categories.empty()) return;  // nothing to lay out
+  }
+  std::vector<Strings> layerStacks;
+  OmDisplayLayerHeading layers(table, false);
+  while (layers.NextLayer()) {
+    layerStacks.emplace_back();
+    for (int i = 0; i < layers.NDimensions(); ++i) {
+      const Strings labels = Labels(layers.Nodes(i));
+      layerStacks.back().insert(layerStacks.back().end(), labels.begin(), labels.end());
+    }
+  }
+  EXPECT_EQ(layerStacks, ExpectedStacks(reference, columns, reference.names.size()));
+  ASSERT_TRUE(layers.SwitchLayer(0));
+  const OmDisplayColumnHeading columnHeading(layers, false);
+  const OmDisplayRowHeading rowHeading(layers, false, false);
+  std::vector<Strings> columnStacks, rowStacks;
+  for (int c = 0; c < columnHeading.NColumns() && columns > rows; ++c)
+    columnStacks.push_back(Labels(columnHeading.Column(c)));
+  for (int r = 0; r < rowHeading.NRows() && rows > 0; ++r)
+    rowStacks.push_back(Labels(rowHeading.Row(r)));
+  EXPECT_EQ(columnStacks,
+            columns > rows ? ExpectedStacks(reference, rows, columns) : std::vector<Strings>());
+  EXPECT_EQ(rowStacks, rows > 0 ? ExpectedStacks(reference, 0, rows) : std::vector<Strings>());
+}
+
 // Builds the crosstab of the file at path and compares it with the count of
 // data: the outline, the texts, the categories and every cell.
 void CheckCrosstab(const std::string& path, const std::vector<Strings>& data, Request request,
@@ -194,23 +267,24 @@ void CheckCrosstab(const std::string& path, const std::vector<Strings>& data, Re
   const auto* heading = dynamic_cast<const OmProcedure*>(procedure->item);
   auto* table = dynamic_cast<OmPivotTable*>(entry->item);
   ASSERT_TRUE(procedure->level == 1 && entry->level == 2 && heading != nullptr && table != nullptr);
-  EXPECT_EQ(Text(heading->OutlineText()), "Crosstabs");
-  EXPECT_EQ(heading->Command(), "Crosstabulation of " + path + ": " + command);
+  EXPECT_EQ(Text(heading->OutlineText()), "Crosstab");
+  EXPECT_EQ(heading->Command(), "omtree-view " + path + command);
 
   std::string label;
   for (const std::string& name : reference.names)
-    label += (label.empty() ? "" : " * ") + name;
-  EXPECT_EQ(Text(table->OutlineText()), label);
-  EXPECT_EQ(Text(table->GetTableTitle()), label + " Crosstabulation");
+    label += (label.empty() ? "" : " by ") + name;
   const char* corners[] = {"Count", "Sum of income", "Mean of income"};
-  EXPECT_EQ(Text(table->CornerText()), corners[static_cast<int>(request.statistic)]);
+  const std::string corner = corners[static_cast<int>(request.statistic)];
+  EXPECT_EQ(Text(table->OutlineText()), label);
+  EXPECT_EQ(Text(table->GetTableTitle()), corner + " by " + label);
+  EXPECT_EQ(Text(table->CornerText()), corner);
   const std::string leftOut =
       " Left out for an empty value of income: " + std::to_string(reference.rowsLeftOut) + ".";
   EXPECT_EQ(Text(table->Caption()), "Rows read: " + std::to_string(data.size()) + "." +
                                         (request.statistic == S::kCount ? "" : leftOut));
   const std::size_t rows = request.rows.size(), columns = rows + request.columns.size();
-  std::vector<short> axes[3];
-  for (std::size_t i = 0; i < reference.names.size(); ++i)
+  std::vector<short> axes[3];  // innermost first
+  for (std::size_t i = reference.names.size(); i-- > 0;)
     axes[i < rows ? 0 : i < columns ? 1 : 2].push_back(static_cast<short>(i));
   EXPECT_EQ(std::vector<short>(table->Rows().begin(), table->Rows().end()), axes[0]);
   EXPECT_EQ(std::vector<short>(table->Columns().begin(), table->Columns().end()), axes[1]);
@@ -245,29 +319,27 @@ void CheckCrosstab(const std::string& path, const std::vector<Strings>& data, Re
     const auto [records, total] = expected->second;
     const double values[] = {static_cast<double>(records), total, total / records};
     EXPECT_DOUBLE_EQ(cell->Value(), values[static_cast<int>(request.statistic)]);
-    EXPECT_EQ(cell->Decimals(), request.statistic == S::kCount ? 0 : 2);
+    EXPECT_EQ(cell->Decimals(), reference.decimals);
   }
   EXPECT_EQ(cells, reference.cells.size());
-  EXPECT_NE(omrender::RenderDocument(*tree, omrender::Options()).find(label + " Crosstabulation"),
-            std::string::npos);
+  CheckNesting(*table, reference, rows, columns);
 }
 
 TEST(CrosstabTable, MatchesAReferenceCountOfRandomFiles) {
   const std::pair<Request, std::string> cases[] = {
-      {Ask({"region"}, {"sex"}),
-       "rows region; columns sex; count; categories in order of first appearance."},
+      {Ask({"region"}, {"sex"}), " --rows region --cols sex"},
       {Ask({"region", "city"}, {"year"}, {"sex"}, {{"city", {"region"}}}, S::kSum, "income",
            O::kLabel),
-       "rows region, city; columns year; layers sex; sum of income; categories sorted by label; "
-       "city grouped by region."},
+       " --rows region,city --cols year --layers sex --stat sum --value income --sort "
+       "--group city=region"},
       {Ask({"city"}, {"year"}, {}, {{"city", {"region", "sex"}}}, S::kMean, "income"),
-       "rows city; columns year; mean of income; categories in order of first appearance; city "
-       "grouped by region, sex."},
+       " --rows city --cols year --stat mean --value income --group city=region,sex"},
       {Ask({}, {"year"}, {"region"}, {}, S::kMean, "income", O::kLabel),
-       "columns year; layers region; mean of income; categories sorted by label."},
+       " --cols year --layers region --stat mean --value income --sort"},
       {Ask({"sex", "year"}, {}, {"city"}, {{"sex", {""}}, {"city", {"year"}}}, S::kCount, "income"),
-       "rows sex, year; layers city; count; categories in order of first appearance; sex grouped "
-       "by ; city grouped by year."},
+       " --rows sex,year --layers city --group sex= --group city=year"},
+      {Ask({"year"}, {"sex", "region"}, {"city", ""}),
+       " --rows year --cols sex,region --layers city,"},
   };
   for (unsigned seed = 0; seed <= 2; ++seed) {  // seed 0: the header alone
     std::mt19937 random(seed + 100);
@@ -276,6 +348,43 @@ TEST(CrosstabTable, MatchesAReferenceCountOfRandomFiles) {
                                        ToCsv(data, seed == 2, random).c_str());
     for (const auto& [request, command] : cases)
       CheckCrosstab(path, data, request, command);
+  }
+}
+
+// The cells show as many decimals as the data has: none for counts and for
+// sums of whole numbers, the values' most (at most six) for sums, two more
+// for means. The value keeps its full precision.
+TEST(CrosstabTable, NumbersShowTheDecimalsOfTheData) {
+  const struct {
+    const char* values[2];  // the value column of the two records
+    S statistic;
+    const char* shown;
+    double value;
+  } cases[] = {
+      {{"100", "18"}, S::kSum, "118", 118},
+      {{"100", "18"}, S::kCount, "2", 2},
+      {{"100", "18"}, S::kMean, "59.00", 59},
+      {{"1.5", "2.25"}, S::kSum, "3.75", 3.75},
+      {{"1.50", "2"}, S::kSum, "3.50", 3.5},
+      {{"1.5", "2"}, S::kMean, "1.750", 1.75},
+      {{"1.5e-3", "1"}, S::kSum, "1.0015", 1.0015},
+      {{"1.25e1", "7e2"}, S::kSum, "712.5", 712.5},
+      {{"0.123456789", "1"}, S::kSum, "1.123457", 1.123456789},
+      {{"0.123456789", "1"}, S::kMean, "0.56172839", 0.5617283945},
+      {{"2.", "-1"}, S::kSum, "1", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.values[0]) + " " + c.values[1]);
+    const std::string csv = std::string("a,v\nx,") + c.values[0] + "\nx," + c.values[1] + "\n";
+    Request request = Ask({"a"}, {}, {}, {}, c.statistic, "v");
+    request.path = WriteFile("decimals.csv", csv.c_str());
+    const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
+    const auto* table = dynamic_cast<const OmPivotTable*>(std::next(tree->List().begin(), 2)->item);
+    ASSERT_NE(table, nullptr);
+    const auto* number = dynamic_cast<const OmNumber*>(table->Cell({0}));
+    ASSERT_NE(number, nullptr);
+    EXPECT_EQ(number->AsString(), c.shown);
+    EXPECT_NEAR(number->Value(), c.value, 1e-12);
   }
 }
 

@@ -32,6 +32,20 @@ std::string Quoted(const std::string& name) {
   return "\"" + name + "\"";
 }
 
+// word as a POSIX shell reads it back: bare when it holds only characters
+// that need no quoting, else in single quotes.
+std::string ShellWord(const std::string& word) {
+  const bool bare = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) ||
+           (c != '\0' && std::strchr("_-.,/=:+@%", c) != nullptr);
+  });
+  if (bare) return word;
+  std::string quoted = "'";
+  for (char c : word)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 std::string Join(const std::vector<std::string>& parts, const std::string& separator) {
   std::string joined;
   for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -97,6 +111,30 @@ double ParseNumber(const std::string& path, const std::string& text, internal::P
   const char* what =
       result.ec == std::errc::result_out_of_range ? " is out of range" : " is not a number";
   throw ErrorAt(path, position, Quoted(text) + " in column " + Quoted(column) + what);
+}
+
+// The decimals a number's text shows, up to kMaxValueDecimals: the digits
+// after its decimal point less its exponent ("2.50" 2, "1.5e-3" 4, "1.25e1"
+// 1, "7e2" 0). REQUIRES: text parsed as a number.
+int WrittenDecimals(const std::string& text) {
+  const std::size_t point = text.find('.');
+  const std::size_t exponent = text.find_first_of("eE");
+  long decimals = 0;
+  if (point != std::string::npos) {
+    decimals = static_cast<long>(std::min(exponent, text.size()) - point - 1);
+  }
+  if (exponent != std::string::npos) {
+    // A double's exponent has at most a few digits that matter; the clamp
+    // keeps a long run of zeros ("1e-0000000000005") from overflowing.
+    long power = 0;
+    std::size_t i = exponent + 1;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    for (; i < text.size(); ++i)
+      power = std::min(power * 10 + (text[i] - '0'), 100000L);
+    decimals += negative ? power : -power;
+  }
+  return static_cast<int>(std::clamp(decimals, 0L, static_cast<long>(kMaxValueDecimals)));
 }
 
 // One dimension while the file is counted: its column, the columns that
@@ -194,6 +232,14 @@ class Axis {
   std::string _key;  // scratch
 };
 
+// Puts the dimensions numbered begin to end - 1, which the request names
+// outermost first, on an axis list of a table, which names the innermost
+// dimension first and the outermost last.
+void PlaceInnermostFirst(PuppetVector<short>& list, std::size_t begin, std::size_t end) {
+  for (std::size_t d = end; d > begin; --d)
+    list.push_back(static_cast<short>(d - 1));
+}
+
 // The whole count: takes the header and then the rows, and makes the
 // document.
 class Tabulation {
@@ -210,7 +256,7 @@ class Tabulation {
 
   std::unique_ptr<OmOutputTree> Document() const {
     auto tree = std::make_unique<OmOutputTree>();
-    auto procedure = std::make_unique<OmProcedure>(Text("Crosstabs"), "en", "UTF-8", "en_US");
+    auto procedure = std::make_unique<OmProcedure>(Text("Crosstab"), "en", "UTF-8", "en_US");
     procedure->SetCommand(Command());
     ListTree<OmOutputPart*>::Node heading = tree->Root().AppendChild(procedure.get());
     procedure.release();
@@ -269,6 +315,7 @@ class Tabulation {
         return;
       }
       value = ParseNumber(_request.path, text, record.positions[column], _request.valueColumn);
+      _valueDecimals = std::max(_valueDecimals, WrittenDecimals(text));
     }
     _cellKey.clear();
     for (Axis& axis : _axes) {
@@ -280,20 +327,25 @@ class Tabulation {
     ++sum.count;
   }
 
+  // The omtree-view command line that makes this table again.
   std::string Command() const {
-    std::vector<std::string> parts;
+    std::string command = "omtree-view " + ShellWord(_request.path);
     const std::pair<const char*, const std::vector<std::string>*> lists[] = {
-        {"rows ", &_request.rows}, {"columns ", &_request.columns}, {"layers ", &_request.layers}};
-    for (const auto& [title, names] : lists) {
-      if (!names->empty()) parts.push_back(title + Join(*names, ", "));
+        {" --rows ", &_request.rows},
+        {" --cols ", &_request.columns},
+        {" --layers ", &_request.layers}};
+    for (const auto& [option, names] : lists) {
+      if (!names->empty()) command += option + ShellWord(Join(*names, ","));
     }
-    parts.push_back(StatisticName());
-    parts.push_back(_request.order == CategoryOrder::kLabel
-                        ? "categories sorted by label"
-                        : "categories in order of first appearance");
+    if (_request.statistic != Statistic::kCount) {
+      command += std::string(" --stat ") +
+                 (_request.statistic == Statistic::kSum ? "sum" : "mean") + " --value " +
+                 ShellWord(_request.valueColumn);
+    }
+    if (_request.order == CategoryOrder::kLabel) command += " --sort";
     for (const Grouping& grouping : _request.groupings)
-      parts.push_back(grouping.column + " grouped by " + Join(grouping.by, ", "));
-    return "Crosstabulation of " + _request.path + ": " + Join(parts, "; ") + ".";
+      command += " --group " + ShellWord(grouping.column + "=" + Join(grouping.by, ","));
+    return command;
   }
 
   // "count", "sum of <value column>" or "mean of <value column>".
@@ -324,6 +376,20 @@ class Tabulation {
     return caption;
   }
 
+  // The decimals every cell shows: none for a count, the most that a value
+  // was written with for a sum, two more for a mean.
+  int Decimals() const {
+    switch (_request.statistic) {
+      case Statistic::kSum:
+        return _valueDecimals;
+      case Statistic::kMean:
+        return _valueDecimals + kMeanExtraDecimals;
+      case Statistic::kCount:
+        break;
+    }
+    return 0;
+  }
+
   // The value of a cell.
   double Value(const Sum& sum) const {
     switch (_request.statistic) {
@@ -341,13 +407,13 @@ class Tabulation {
     std::vector<std::string> names;
     for (const Axis& axis : _axes)
       names.push_back(axis.Name());
-    const std::string label = Join(names, " * ");
-    auto table = std::make_unique<OmPivotTable>(Text(label), Text("Crosstabulation"), false);
-    table->SetTableTitle(Text(label + " Crosstabulation"));
+    const std::string label = Join(names, " by ");
+    auto table = std::make_unique<OmPivotTable>(Text(label), Text("Crosstab"), false);
+    table->SetTableTitle(Text(CornerText() + " by " + label));
     std::vector<std::vector<std::size_t>> subscripts;
     for (const Axis& axis : _axes)
       subscripts.push_back(axis.Build(table->AddDimension(Text(axis.Name())), _request.order));
-    const int decimals = _request.statistic == Statistic::kCount ? 0 : kValueDecimals;
+    const int decimals = Decimals();
     std::vector<int> index(_axes.size());
     for (const auto& [key, sum] : _cells) {
       for (std::size_t d = 0; d < index.size(); ++d) {
@@ -359,13 +425,11 @@ class Tabulation {
       number.SetDecimals(decimals);
       table->Cell(index, number);
     }
-    short dimension = 0;
-    for (std::size_t i = 0; i < _request.rows.size(); ++i)
-      table->Rows().push_back(dimension++);
-    for (std::size_t i = 0; i < _request.columns.size(); ++i)
-      table->Columns().push_back(dimension++);
-    for (std::size_t i = 0; i < _request.layers.size(); ++i)
-      table->Layers().push_back(dimension++);
+    const std::size_t columnsStart = _request.rows.size();
+    const std::size_t layersStart = columnsStart + _request.columns.size();
+    PlaceInnermostFirst(table->Rows(), 0, columnsStart);
+    PlaceInnermostFirst(table->Columns(), columnsStart, layersStart);
+    PlaceInnermostFirst(table->Layers(), layersStart, _axes.size());
     table->EndTable();
     const OmStringCell corner = Text(CornerText());
     table->CornerText(&corner);
@@ -379,6 +443,7 @@ class Tabulation {
   int _valueColumn = -1;    // -1 for a count
   std::uint64_t _rows = 0;
   std::uint64_t _leftOut = 0;
+  int _valueDecimals = 0;  // the most decimals a value was written with
   // The sums of every combination that occurs, keyed by the categories' ids
   // along each axis, 4 bytes each.
   std::unordered_map<std::string, Sum> _cells;

@@ -9,14 +9,18 @@
 // and never held whole; memory grows with the number of distinct categories
 // and of filled cells, not with the number of rows.
 //
-// The document. Below the root hangs a procedure heading "Crosstabs" whose
-// command describes the request, and below that the table:
-//   * Label "<names>" and title "<names> Crosstabulation", where <names> are
-//     the row, column and layer column names in that order joined by " * ";
-//     the template name is "Crosstabulation".
+// The document. Below the root hangs a procedure heading "Crosstab" whose
+// command is the omtree-view command line that makes the same table, and
+// below that the table:
+//   * Label "<names>", where <names> are the row, column and layer column
+//     names in that order joined by " by "; title "<corner text> by
+//     <names>"; the template name is "Crosstab".
 //   * One dimension per named column, named after the column: the rows
-//     first, then the columns, then the layers, each list outermost first;
-//     Rows(), Columns() and Layers() list them in the same order.
+//     first, then the columns, then the layers, each list outermost first
+//     as the request names them. Rows(), Columns() and Layers() list them
+//     innermost first, as a table's axis lists do, so the first column
+//     named stands outermost on its axis: its labels farthest from the
+//     cells, its categories changing slowest.
 //   * Categories: the distinct values of the column. An empty field is a
 //     category whose label is the empty string. Categories and groups stand
 //     in order of first appearance in the file, or sorted by label in byte
@@ -27,9 +31,12 @@
 //     is the combination of its group values and its own value, so a value
 //     that occurs under two different groups is two categories, one in
 //     each group.
-//   * Cells: only the combinations that occur hold a cell, an OmNumber: the
-//     count with 0 decimals, or the sum or mean of the value column with
-//     kValueDecimals decimals.
+//   * Cells: only the combinations that occur hold a cell, an OmNumber
+//     holding the full-precision count, sum or mean. Its decimals, the same
+//     for every cell, follow the data: none for a count; for a sum the most
+//     decimals any value of the value column was written with ("2.50" has
+//     two, "1.5e-3" four; at most kMaxValueDecimals), so sums of whole
+//     numbers show none; for a mean kMeanExtraDecimals more than the sum.
 //   * Corner text "Count", "Sum of <value column>" or "Mean of <value
 //     column>"; caption "Rows read: N." and, for a sum or mean, "Left out
 //     for an empty value of <value column>: M."
@@ -70,8 +77,11 @@ namespace omcrosstab {
 
 enum class Statistic { kCount, kSum, kMean };
 
-// The decimals of sums and means.
-constexpr int kValueDecimals = 2;
+// The most decimals a sum shows: values written with more are summed in
+// full but shown rounded to this many.
+constexpr int kMaxValueDecimals = 6;
+// A mean shows this many decimals more than the sum of the same values.
+constexpr int kMeanExtraDecimals = 2;
 
 enum class CategoryOrder {
   kFirstAppearance,  // in the order the values first occur in the file
