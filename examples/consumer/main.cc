@@ -27,8 +27,8 @@ OmStringCell Text(const std::string& text) {
 // a 2 x 2 table below it (sex in the rows, smoking in the columns).
 void BuildOutput(OmOutputTree& output) {
   OmOutputTree::Node procedure =
-      output.Root().AppendChild(new OmProcedure(Text("Crosstabs"), "en", "UTF-8", "en_US"));
-  OmPivotTable* table = new OmPivotTable(Text("Crosstabulation"), Text("Crosstabs"), false);
+      output.Root().AppendChild(new OmProcedure(Text("Crosstab"), "en", "UTF-8", "en_US"));
+  OmPivotTable* table = new OmPivotTable(Text("Region by sex"), Text("Crosstab"), false);
   procedure.AppendChild(table);
 
   OmDimension& sex = table->AddDimension(Text("Sex"));

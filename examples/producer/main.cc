@@ -37,7 +37,7 @@ constexpr int kStoredCells = 11;  // every count but the zero
 std::unique_ptr<OmPivotTable> MakeTable() {
   // 1. The table: its outline label, and the template it is made from.
   std::unique_ptr<OmPivotTable> table(
-      new OmPivotTable(Text("Crosstabulation"), Text("Crosstabs"), false));
+      new OmPivotTable(Text("Region by sex"), Text("Crosstab"), false));
 
   // 2. Back-end settings come first. Asking for fast tables makes the table's
   //    code-page tracker, which is then stamped into every text it stores.
@@ -113,7 +113,7 @@ int main() {
   // with new; the tree owns each one from the moment it is appended.
   OmOutputTree output;
   OmOutputTree::Node procedure =
-      output.Root().AppendChild(new OmProcedure(Text("Crosstabs"), "en", "UTF-8", "en_US"));
+      output.Root().AppendChild(new OmProcedure(Text("Crosstab"), "en", "UTF-8", "en_US"));
 
   // Appending hands the table over; the reference stays valid while the
   // tree holds it.

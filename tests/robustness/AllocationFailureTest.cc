@@ -264,7 +264,7 @@ std::unique_ptr<OmComposite> Composite(double value) {
 // few positions left empty; footnotes, title, caption, corner text and area
 // formats. 4 dimensions of 4, 2, 3 and 2 categories, 18 cells.
 void BuildTable(std::unique_ptr<OmPivotTable>& table) {
-  table.reset(new OmPivotTable(Text("Crosstabulation"), Text("Tables"), true));
+  table.reset(new OmPivotTable(Text("Region by sex"), Text("Tables"), true));
   BackendSettings settings;
   settings.setLocale("de_DE");
   settings.setUnicode(false);
@@ -506,13 +506,13 @@ std::string Shape(const OmOutputTree& tree) {
 // deeper, the item becomes a text block and its children move up.
 TEST(AllocationFailureSweep, AmputatingAnItem) {
   const std::pair<std::size_t, const char*> outline[] = {
-      {1, "Frequencies"}, {2, "Notes"}, {3, "Log"},          {3, "Statistics"}, {2, "Table"},
-      {2, "Charts"},      {3, "Chart"}, {1, "Descriptives"}, {2, "Summary"}};
+      {1, "Tallies"}, {2, "Notes"}, {3, "Log"},       {3, "Statistics"}, {2, "Table"},
+      {2, "Charts"},  {3, "Chart"}, {1, "Summaries"}, {2, "Summary"}};
   const std::pair<int, const char*> cases[] = {
-      {1, "0:Output 1:Frequencies 2:Cut 1:Descriptives 2:Summary "},
+      {1, "0:Output 1:Tallies 2:Cut 1:Summaries 2:Summary "},
       {2,
-       "0:Output 1:Frequencies 2:Log 2:Statistics 2:Notes 2:Table 2:Charts 3:Chart "
-       "1:Descriptives 2:Summary "},
+       "0:Output 1:Tallies 2:Log 2:Statistics 2:Notes 2:Table 2:Charts 3:Chart "
+       "1:Summaries 2:Summary "},
   };
   const OmStringCell cut = Text("Cut");
   for (const auto& amputation : cases) {

@@ -87,10 +87,9 @@ TEST(HtmlTable, NestedGroupsSpanTheirBlocks) {
 
   using Rows = std::vector<std::vector<std::string>>;
   const std::string blank = "td::1x1";
-  EXPECT_EQ(SectionCells(html, "thead"),
-            (Rows{{"td::5x2", "th:Cols:3x1"},
-                  {"th:Span:2x1", "th:c3:1x1"},
-                  {blank, blank, blank, blank, blank, "th:c1:1x1", "th:c2:1x1", blank}}));
+  EXPECT_EQ(SectionCells(html, "thead"), (Rows{{"td::5x3", "th:Cols:3x1"},
+                                               {"th:Span:2x1", "th:c3:1x1"},
+                                               {"th:c1:1x1", "th:c2:1x1", blank}}));
   const std::string zero = "td:0:1x1";
   EXPECT_EQ(SectionCells(html, "tbody"),
             (Rows{{"th:Outer:1x6", "th:o1:1x3", "th:Inner:1x3", "th:G:1x2", "th:i1:1x1", zero,
@@ -100,6 +99,15 @@ TEST(HtmlTable, NestedGroupsSpanTheirBlocks) {
                   {"th:o2:1x3", "th:Inner:1x3", "th:G:1x2", "th:i1:1x1", "td:1:1x1", blank, blank},
                   {"th:i2:1x1", "td:11:1x1", blank, blank},
                   {"th:i3:1x1", blank, "td:21:1x1", blank, blank}}));
+
+  // With the row dimensions' names in the corner, each stands above its
+  // column of labels, under one blank cell spanning the rows above.
+  omrender::Options names;
+  names.namesInCorner = true;
+  EXPECT_EQ(SectionCells(omrender::RenderHtml(tree, names, "Nested"), "thead"),
+            (Rows{{"td::3x2", "th:Cols:3x1"},
+                  {"th:Span:2x1", "th:c3:1x1"},
+                  {"th:Outer:1x1", "th:Inner:1x1", blank, "th:c1:1x1", "th:c2:1x1", blank}}));
 }
 
 // Hostile texts in every place a text shows up come out escaped: the only

@@ -59,8 +59,8 @@ expect 2 "group" "$work/good.csv" --rows region --group region
 
 # The formats. The JSON must parse.
 expect 0 "" "$work/good.csv" --rows region --cols sex --stat mean --value income
-grep -q "region \* sex Crosstabulation" "$work/out" || fail "text crosstab lacks its title"
-grep -q "10.00" "$work/out" || fail "text crosstab lacks the mean of North and M"
+grep -q "Mean of income by region by sex" "$work/out" || fail "text crosstab lacks its title"
+grep -q " 10.000 " "$work/out" || fail "text crosstab lacks the mean of North and M (three decimals: one more than the data has, plus two)"
 expect 0 "" --demo --format html
 head -c 15 "$work/out" | grep -q "<!DOCTYPE html>" || fail "HTML output lacks its doctype"
 expect 0 "" --demo --format json -o "$work/demo.json"
@@ -73,7 +73,7 @@ expect 1 "number.csv" "$work/number.csv" --rows region --stat sum --value income
 [ "$(cat "$work/kept.txt")" = "previous" ] || fail "a failed run changed the output file"
 expect 1 "cannot create" --demo -o "$work/no/such/dir/out.txt"
 expect 0 "" --demo -o "$work/kept.txt"
-grep -q "Crosstabulation" "$work/kept.txt" || fail "a successful run did not replace the file"
+grep -q "Respondents by Region and Sex" "$work/kept.txt" || fail "a successful run did not replace the file"
 leftovers=$(find "$work" -name '*.txt.*' | wc -l)
 [ "$leftovers" -eq 0 ] || fail "temporary files left behind"
 

@@ -24,22 +24,25 @@ Node AddGroup(OmDimension& dimension, const Node& parent, const std::string& lab
   return dimension.AddNewChild(parent, Text(label), OmDimensionNode::kNoSubscript, true);
 }
 
+// The command line that, run on the survey's file, would make the demo's
+// crosstab.
+const char kCommand[] = "omtree-view survey.csv --rows region --cols sex --layers year,wave";
+
 std::unique_ptr<OmPivotTable> NotesTable() {
   auto table = std::make_unique<OmPivotTable>(Text("Notes"), Text("Notes"), false);
   table->SetTableTitle(Text("Notes"));
   OmDimension& topics = table->AddDimension(Text("Topic"));
   topics.Root()->Hide(true);
-  AddLeaf(topics, topics.Root(), "Output Created");
+  AddLeaf(topics, topics.Root(), "Made");
   Node input = AddGroup(topics, topics.Root(), "Input");
-  AddLeaf(topics, input, "Data");
-  AddLeaf(topics, input, "Active Dataset");
-  AddLeaf(topics, topics.Root(), "Syntax");
+  AddLeaf(topics, input, "File");
+  AddLeaf(topics, input, "Rows read");
+  AddLeaf(topics, topics.Root(), "Command");
   OmDimension& values = table->AddDimension(Text("Value"));
   values.Root()->Hide(true);
   values.Root()->HideLabels(true);
   AddLeaf(values, values.Root(), "Value");
-  const char* entries[] = {"05-DEC-2026 10:00:00", "survey.sav", "DataSet1",
-                           "CROSSTABS /TABLES=region BY sex BY year BY wave."};
+  const char* entries[] = {"2026-12-05 10:00:00", "survey.csv", "1,204", kCommand};
   for (int i = 0; i < 4; ++i)
     table->Cell({i, 0}, Text(entries[i]));
   table->Rows().push_back(0);
@@ -49,13 +52,13 @@ std::unique_ptr<OmPivotTable> NotesTable() {
 }
 
 std::unique_ptr<OmPivotTable> Crosstab() {
-  auto table = std::make_unique<OmPivotTable>(Text("Region * Sex"), Text("Crosstabulation"), false);
+  auto table = std::make_unique<OmPivotTable>(Text("Region by Sex"), Text("Crosstab"), false);
   BackendSettings settings;
   settings.setLocale("en_US");
   settings.setUnicode(true);
   settings.setFastTables(true);
   table->setBackendSettings(settings);
-  table->SetTableTitle(Text("Region * Sex Crosstabulation"));
+  table->SetTableTitle(Text("Respondents by Region and Sex"));
 
   // Footnotes first: texts carry the numbers the table gives them.
   const OmStringCell estimated = Text("Estimated from a partial count.");
@@ -148,12 +151,12 @@ std::unique_ptr<OmOutputTree> MakeDemoDocument() {
   Append(root, std::move(title));
 
   auto log = std::make_unique<OmTextBlock>(Text("Log"), "UTF-8");
-  log->TextList().push_back("GET FILE='survey.sav'.");
-  log->TextList().push_back("CROSSTABS /TABLES=region BY sex BY year BY wave.");
+  log->TextList().push_back(std::string("$ ") + kCommand);
+  log->TextList().push_back("survey.csv: 1,204 rows read, 0 left out.");
   Append(root, std::move(log));
 
-  auto procedure = std::make_unique<OmProcedure>(Text("Crosstabs"), "en", "UTF-8", "en_US");
-  procedure->SetCommand("CROSSTABS /TABLES=region BY sex BY year BY wave.");
+  auto procedure = std::make_unique<OmProcedure>(Text("Crosstab"), "en", "UTF-8", "en_US");
+  procedure->SetCommand(kCommand);
   ListTree<OmOutputPart*>::Node crosstabs = root.AppendChild(procedure.get());
   procedure.release();
   Append(crosstabs, NotesTable());

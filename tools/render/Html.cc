@@ -19,6 +19,7 @@ const char kStyle[] =
     "thead th { text-align: center; }\n"
     "tbody th { text-align: left; font-weight: normal; }\n"
     "td.number { text-align: right; }\n"
+    "td.corner { vertical-align: bottom; }\n"
     "tfoot td { border: none; font-size: smaller; }\n"
     "pre.log { background: #f4f4f4; padding: 0.5em; }\n";
 
@@ -86,25 +87,29 @@ std::string Caption(const ShownText& title, const LayerLayout& layout) {
   return html + "</caption>\n";
 }
 
-// The corner: one blank cell over the head rows but the last, then the
-// corner texts, names of row dimensions as headers of their columns.
+// The corner, the block above the row labels and left of the column labels,
+// in head row `row`. It is one cell spanning the block and holding the
+// corner text; when the row dimensions' names stand in the corner, the
+// block's last row holds each name above its column of labels instead, and
+// one blank cell spans the rows above it.
 std::string CornerCells(const LayerLayout& layout, std::size_t row) {
   if (layout.labelColumns == 0) return "";
-  if (row + 1 < layout.headRows) {
-    if (row > 0) return "";
-    return "<td" + SpanAttribute("colspan", layout.labelColumns) +
-           SpanAttribute("rowspan", layout.headRows - 1) + "></td>";
+  const std::size_t last = layout.headRows - 1;
+  if (layout.namesInCorner && row == last) {
+    std::string html;
+    for (std::size_t k = 0; k < layout.labelColumns; ++k)
+      html += Cell(layout.rows[row][k], "col");
+    return html;
   }
-  std::string html;
-  for (std::size_t k = 0; k < layout.labelColumns; ++k) {
-    const LayoutCell& cell = layout.rows[row][k];
-    if (layout.namesInCorner) {
-      html += Cell(cell, "col");
-    } else {
-      html += "<td>" + Inline(cell.text) + "</td>";
-    }
+  if (row > 0) return "";
+  const std::size_t rows = layout.namesInCorner ? last : layout.headRows;
+  std::string text;
+  for (std::size_t k = 0; k < layout.labelColumns && !layout.namesInCorner; ++k) {
+    const std::string part = Inline(layout.rows[last][k].text);
+    if (!part.empty()) text += (text.empty() ? "" : " ") + part;
   }
-  return html;
+  return "<td class=\"corner\"" + SpanAttribute("colspan", layout.labelColumns) +
+         SpanAttribute("rowspan", rows) + '>' + text + "</td>";
 }
 
 std::string Head(const LayerLayout& layout) {
@@ -155,22 +160,17 @@ std::string Foot(const OmPivotTable& table, std::size_t width) {
   return rows.empty() ? "" : "<tfoot>\n" + rows + "</tfoot>\n";
 }
 
-std::string LayerTable(OmPivotTable& table, OmDisplayLayerHeading& layers, const Options& options) {
-  const LayerLayout layout = LayOutLayer(table, layers, options);
+std::string LayerTable(const ShownLayer& layer) {
+  const OmPivotTable& table = layer.table;
+  const LayerLayout layout = LayOutLayer(layer);
   return "<table>\n" + Caption(Shown(TableTitle(table)), layout) + Head(layout) + Body(layout) +
          Foot(table, layout.Empty() ? 1 : layout.Width()) + "</table>\n";
 }
 
 // Every layer to show of a table, one <table> each.
 std::string TableHtml(OmPivotTable& table, const Options& options) {
-  OmDisplayLayerHeading layers(table, options.hideEmpty);
   std::string html;
-  if (options.layer >= 0) {
-    if (layers.SwitchLayer(options.layer)) html = LayerTable(table, layers, options);
-  } else {
-    while (layers.NextLayer())
-      html += LayerTable(table, layers, options);
-  }
+  ForEachShownLayer(table, options, [&](const ShownLayer& layer) { html += LayerTable(layer); });
   if (html.empty()) {
     html = "<p class=\"empty\">" + Inline(TableTitle(table)) + ": no layer to show.</p>\n";
   }

@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Layout.h"
+
 namespace omrender {
 
 namespace {
@@ -19,18 +21,6 @@ using ConstNode = OmVectorTree<OmDimensionNode>::ConstNode;
 
 // Nesting levels past which the text is indented no further.
 constexpr std::size_t kMaxIndentLevels = 32;
-
-// The mark of the footnote with the given number, as the text renderer
-// shows it: a, b, ..., z, aa, ab, ...; a negative number stands as itself.
-std::string FootnoteMark(int number) {
-  if (number < 0) return std::to_string(number);
-  std::string mark;
-  for (int n = number;; n = n / 26 - 1) {
-    mark.insert(mark.begin(), static_cast<char>('a' + n % 26));
-    if (n < 26) break;
-  }
-  return mark;
-}
 
 std::string String(const OmCellText* text) {
   return text == nullptr ? "" : text->AsString();
@@ -235,12 +225,13 @@ Json PartialIndex(std::size_t dimensions, Fill fill) {
   return partial;
 }
 
-// Per display column (or row) of heading: its label stack and its part of
-// the cell index.
+// Per shown display column (or row) of heading: its label stack and its
+// part of the cell index.
 template <typename Heading, typename Stack>
-Json HeadingEntries(const Heading& heading, int count, Stack stack, std::size_t dimensions) {
+Json HeadingEntries(const Heading& heading, const std::vector<int>& shown, Stack stack,
+                    std::size_t dimensions) {
   Json entries = Json::array();
-  for (int k = 0; k < count; ++k) {
+  for (int k : shown) {
     Json entry = ObjectWithRoom(2);
     entry["labels"] = LabelStack((heading.*stack)(k));
     entry["index"] =
@@ -250,18 +241,17 @@ Json HeadingEntries(const Heading& heading, int count, Stack stack, std::size_t 
   return entries;
 }
 
-// The layer that is current in layers.
-Json Layer(OmDisplayLayerHeading& layers, const Options& options) {
-  const OmDisplayColumnHeading columns(layers, options.hideEmpty);
-  const OmDisplayRowHeading rows(layers, options.hideEmpty, options.namesInCorner);
-  const std::size_t dimensions = layers.Table().NDimensions();
+// One shown layer.
+Json Layer(const ShownLayer& shown) {
+  OmDisplayLayerHeading& layers = shown.layers;
+  const std::size_t dimensions = shown.table.NDimensions();
   std::vector<int> index;
   layers.Fill(index);
   Json labels = Json::array();
   for (int i = 0; i < layers.NDimensions(); ++i)
     labels.push_back(LabelStack(layers.Nodes(i)));
   Json corner = Json::array();
-  for (const OmCellText* text : rows.CornerText())
+  for (const OmCellText* text : shown.rows.CornerText())
     corner.push_back(TextObject(text));
 
   Json layer = ObjectWithRoom(6);
@@ -269,22 +259,18 @@ Json Layer(OmDisplayLayerHeading& layers, const Options& options) {
   layer["index"] = index;
   layer["labels"] = std::move(labels);
   layer["corner"] = std::move(corner);
-  layer["columns"] =
-      HeadingEntries(columns, columns.NColumns(), &OmDisplayColumnHeading::Column, dimensions);
-  layer["rows"] = HeadingEntries(rows, rows.NRows(), &OmDisplayRowHeading::Row, dimensions);
+  layer["columns"] = HeadingEntries(shown.columns, shown.shownColumns,
+                                    &OmDisplayColumnHeading::Column, dimensions);
+  layer["rows"] =
+      HeadingEntries(shown.rows, shown.shownRows, &OmDisplayRowHeading::Row, dimensions);
   return layer;
 }
 
 // The layers shown under options, walked as the text renderer walks them.
 Json Layers(OmPivotTable& table, const Options& options) {
   Json shown = Json::array();
-  OmDisplayLayerHeading layers(table, options.hideEmpty);
-  if (options.layer >= 0) {
-    if (layers.SwitchLayer(options.layer)) shown.push_back(Layer(layers, options));
-    return shown;
-  }
-  while (layers.NextLayer())
-    shown.push_back(Layer(layers, options));
+  ForEachShownLayer(table, options,
+                    [&](const ShownLayer& layer) { shown.push_back(Layer(layer)); });
   return shown;
 }
 

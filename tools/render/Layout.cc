@@ -61,12 +61,13 @@ std::vector<std::vector<ShownText>> LayerLabels(OmDisplayLayerHeading& layers) {
   return lines;
 }
 
-void LayOutColumnLabels(const OmDisplayColumnHeading& columns, LayerLayout& layout) {
+void LayOutColumnLabels(const OmDisplayColumnHeading& columns, const std::vector<int>& shown,
+                        LayerLayout& layout) {
   std::vector<Stack> labels;
   std::vector<Stack> leaves;
-  for (std::size_t c = 0; c < layout.dataColumns; ++c) {
-    labels.push_back(columns.Column(static_cast<int>(c)));
-    leaves.push_back(columns.ColumnCategories(static_cast<int>(c)));
+  for (int c : shown) {
+    labels.push_back(columns.Column(c));
+    leaves.push_back(columns.ColumnCategories(c));
   }
   const std::vector<int> owners =
       LevelOwners(columns, columns.NRows(), &OmDisplayColumnHeading::VisibleHeight);
@@ -87,15 +88,16 @@ void LayOutColumnLabels(const OmDisplayColumnHeading& columns, LayerLayout& layo
   }
 }
 
-void LayOutRowLabels(const OmDisplayRowHeading& rows, LayerLayout& layout) {
+void LayOutRowLabels(const OmDisplayRowHeading& rows, const std::vector<int>& shown,
+                     LayerLayout& layout) {
   const std::vector<int> owners =
       LevelOwners(rows, rows.NColumns(), &OmDisplayRowHeading::VisibleWidth);
   std::vector<std::size_t> blockStart(layout.labelColumns, 0);
   Stack previousLabels;
   Stack previousLeaves;
-  for (std::size_t r = 0; r < static_cast<std::size_t>(rows.NRows()); ++r) {
-    const Stack labels = rows.Row(static_cast<int>(r));
-    const Stack leaves = rows.RowCategories(static_cast<int>(r));
+  for (std::size_t r = 0; r < shown.size(); ++r) {
+    const Stack labels = rows.Row(shown[r]);
+    const Stack leaves = rows.RowCategories(shown[r]);
     std::vector<LayoutCell>& row = layout.rows[layout.headRows + r];
     for (std::size_t k = 0; k < layout.labelColumns; ++k) {
       if (r > 0 && SameBlock(previousLabels, previousLeaves, labels, leaves, k, owners[k])) {
@@ -111,17 +113,21 @@ void LayOutRowLabels(const OmDisplayRowHeading& rows, LayerLayout& layout) {
   }
 }
 
-void LayOutCells(OmPivotTable& table, OmDisplayLayerHeading& layers,
-                 const OmDisplayColumnHeading& columns, const OmDisplayRowHeading& rows,
-                 LayerLayout& layout) {
-  for (std::size_t r = 0; r < static_cast<std::size_t>(rows.NRows()); ++r) {
+// The cell shown at display row r and column c of layer (positions of its
+// headings), or null.
+const OmCellText* CellAt(const ShownLayer& layer, int r, int c, std::vector<int>& index) {
+  layer.layers.Fill(index);
+  layer.columns.Fill(index, c);
+  layer.rows.Fill(index, r);
+  return layer.table.Cell(index);
+}
+
+void LayOutCells(const ShownLayer& layer, LayerLayout& layout) {
+  std::vector<int> index;
+  for (std::size_t r = 0; r < layer.shownRows.size(); ++r) {
     std::vector<LayoutCell>& row = layout.rows[layout.headRows + r];
-    for (std::size_t c = 0; c < layout.dataColumns; ++c) {
-      std::vector<int> index;
-      layers.Fill(index);
-      columns.Fill(index, static_cast<int>(c));
-      rows.Fill(index, static_cast<int>(r));
-      const OmCellText* value = table.Cell(index);
+    for (std::size_t c = 0; c < layer.shownColumns.size(); ++c) {
+      const OmCellText* value = CellAt(layer, layer.shownRows[r], layer.shownColumns[c], index);
       LayoutCell& cell = row[layout.labelColumns + c];
       cell.text = Shown(value);
       cell.number = dynamic_cast<const OmNumber*>(value) != nullptr;
@@ -129,9 +135,56 @@ void LayOutCells(OmPivotTable& table, OmDisplayLayerHeading& layers,
   }
 }
 
+// Keeps only the shown rows and columns of layer that hold a cell in a shown
+// column and row.
+void LeaveOutEmpty(ShownLayer& layer) {
+  std::vector<bool> rowFilled(layer.shownRows.size(), false);
+  std::vector<bool> columnFilled(layer.shownColumns.size(), false);
+  std::vector<int> index;
+  for (std::size_t r = 0; r < layer.shownRows.size(); ++r) {
+    for (std::size_t c = 0; c < layer.shownColumns.size(); ++c) {
+      if (CellAt(layer, layer.shownRows[r], layer.shownColumns[c], index) == nullptr) continue;
+      rowFilled[r] = true;
+      columnFilled[c] = true;
+    }
+  }
+  const auto keep = [](std::vector<int>& positions, const std::vector<bool>& filled) {
+    std::vector<int> kept;
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+      if (filled[k]) kept.push_back(positions[k]);
+    }
+    positions = std::move(kept);
+  };
+  keep(layer.shownRows, rowFilled);
+  keep(layer.shownColumns, columnFilled);
+}
+
+// Whether the layer that is current in layers selects a hidden leaf.
+bool SelectsHiddenLeaf(const OmDisplayLayerHeading& layers) {
+  for (int i = 0; i < layers.NDimensions(); ++i) {
+    ConstNode* root = nullptr;
+    ConstNode* leaf = nullptr;
+    layers.DimCatNodes(i, root, leaf);
+    if (leaf != nullptr && (*leaf)->Hide()) return true;
+  }
+  return false;
+}
+
+// The display positions 0 to count - 1 whose leaf stack holds no hidden
+// leaf.
+template <typename Heading>
+std::vector<int> Shown(const Heading& heading, int count, Stack (Heading::*leaves)(int) const) {
+  std::vector<int> shown;
+  for (int k = 0; k < count; ++k) {
+    if (!HoldsHiddenLeaf((heading.*leaves)(k))) shown.push_back(k);
+  }
+  return shown;
+}
+
 }  // namespace
 
 std::string FootnoteMark(int number) {
+  if (number < 0) return std::to_string(number);
   std::string mark;
   for (int n = number;; n = n / 26 - 1) {
     mark.insert(mark.begin(), static_cast<char>('a' + n % 26));
@@ -196,31 +249,63 @@ std::string AnswerTreeSummary(const OmAnswerTree& tree) {
   return out.str();
 }
 
-LayerLayout LayOutLayer(OmPivotTable& table, OmDisplayLayerHeading& layers,
-                        const Options& options) {
-  const OmDisplayColumnHeading columns(layers, options.hideEmpty);
-  const OmDisplayRowHeading rows(layers, options.hideEmpty, options.namesInCorner);
-  const std::vector<const OmCellText*> corner = rows.CornerText();
-  const bool cornerRow =
-      columns.NRows() == 0 && std::any_of(corner.begin(), corner.end(),
-                                          [](const OmCellText* text) { return text != nullptr; });
+bool HoldsHiddenLeaf(const Stack& leaves) {
+  return std::any_of(leaves.begin(), leaves.end(),
+                     [](const ConstNode* leaf) { return leaf != nullptr && (*leaf)->Hide(); });
+}
+
+int ForEachShownLayer(OmPivotTable& table, const Options& options,
+                      const std::function<void(const ShownLayer&)>& show) {
+  OmDisplayLayerHeading layers(table, options.hideEmpty);
+  int seen = 0;
+  int shown = 0;
+  while (layers.NextLayer()) {
+    if (SelectsHiddenLeaf(layers)) continue;
+    const OmDisplayColumnHeading columns(layers, options.hideEmpty);
+    const OmDisplayRowHeading rows(layers, options.hideEmpty, options.namesInCorner);
+    ShownLayer layer{table,
+                     layers,
+                     columns,
+                     rows,
+                     Shown(columns, columns.NColumns(), &OmDisplayColumnHeading::ColumnCategories),
+                     Shown(rows, rows.NRows(), &OmDisplayRowHeading::RowCategories)};
+    // The headings left out the places without cells; what held cells only
+    // in hidden places is empty now, and goes too.
+    const bool hidAny = static_cast<int>(layer.shownColumns.size()) < columns.NColumns() ||
+                        static_cast<int>(layer.shownRows.size()) < rows.NRows();
+    if (options.hideEmpty && hidAny) LeaveOutEmpty(layer);
+    if (options.hideEmpty && (layer.shownColumns.empty() || layer.shownRows.empty())) continue;
+    if (options.layer < 0 || seen == options.layer) {
+      show(layer);
+      ++shown;
+    }
+    if (++seen > options.layer && options.layer >= 0) break;
+  }
+  return shown;
+}
+
+LayerLayout LayOutLayer(const ShownLayer& layer) {
+  const std::vector<const OmCellText*> corner = layer.rows.CornerText();
+  const bool cornerRow = layer.columns.NRows() == 0 &&
+                         std::any_of(corner.begin(), corner.end(),
+                                     [](const OmCellText* text) { return text != nullptr; });
   LayerLayout layout;
-  layout.layerLabels = LayerLabels(layers);
-  layout.headRows = cornerRow ? 1 : static_cast<std::size_t>(columns.NRows());
-  layout.labelColumns = static_cast<std::size_t>(rows.NColumns());
-  layout.dataColumns = static_cast<std::size_t>(columns.NColumns());
-  layout.namesInCorner = rows.DimNamesInCorner();
-  const std::size_t dataRows = static_cast<std::size_t>(rows.NRows());
-  if (layout.Width() == 0 || layout.headRows + dataRows == 0) return layout;
+  layout.layerLabels = LayerLabels(layer.layers);
+  layout.headRows = cornerRow ? 1 : static_cast<std::size_t>(layer.columns.NRows());
+  layout.labelColumns = static_cast<std::size_t>(layer.rows.NColumns());
+  layout.dataColumns = layer.shownColumns.size();
+  layout.namesInCorner = layer.rows.DimNamesInCorner();
+  const std::size_t dataRows = layer.shownRows.size();
+  if (layout.dataColumns == 0 || dataRows == 0) return layout;
 
   layout.rows.assign(layout.headRows + dataRows, std::vector<LayoutCell>(layout.Width()));
   for (std::size_t k = 0; layout.headRows > 0 && k < layout.labelColumns && k < corner.size();
        ++k) {
     layout.rows[layout.headRows - 1][k].text = Shown(corner[k]);
   }
-  LayOutColumnLabels(columns, layout);
-  LayOutRowLabels(rows, layout);
-  LayOutCells(table, layers, columns, rows, layout);
+  LayOutColumnLabels(layer.columns, layer.shownColumns, layout);
+  LayOutRowLabels(layer.rows, layer.shownRows, layout);
+  LayOutCells(layer, layout);
   return layout;
 }
 

@@ -3,6 +3,14 @@
 // one-line summaries of charts, models and answer trees, and the laid-out
 // grid of one layer of a pivot table.
 //
+// Hidden categories. A leaf category whose Hide() is set keeps its place in
+// the display headings, but no rendering shows it: the rows and columns
+// whose leaf stacks hold a hidden leaf, and the layers that select one, are
+// left out of the layout, and a label spanning them spans only what is
+// left. A hidden group only hides its own label: its leaves are shown (they
+// have hidden flags of their own), just as a hidden dimension root hides
+// the dimension's name and not its categories.
+//
 // A layer's grid has head rows on top (the corner left of the column
 // labels) and data rows below them (the row labels left of the cells).
 // A column label spans the display columns of its block: the columns that
@@ -14,6 +22,8 @@
 #define OMTREE_TOOLS_RENDER_LAYOUT_H_
 
 #include <cstddef>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,7 +33,8 @@
 namespace omrender {
 
 // The mark of the footnote with the given number (its place in the table's
-// footnotes): a, b, ..., z, aa, ab, ...
+// footnotes): a, b, ..., z, aa, ab, ...; a negative number, which no
+// footnote has, stands as itself ("-1").
 std::string FootnoteMark(int number);
 
 // A text as shown: its string and the numbers of its footnotes, in order.
@@ -83,10 +94,35 @@ struct LayerLayout {
   bool Empty() const { return rows.empty(); }
 };
 
-// Lays out the layer that is current in layers, a heading over table, with
-// options.hideEmpty and options.namesInCorner.
-// REQUIRES: layers has a current layer.
-LayerLayout LayOutLayer(OmPivotTable& table, OmDisplayLayerHeading& layers, const Options& options);
+// Whether a leaf stack of a display heading holds a hidden leaf.
+bool HoldsHiddenLeaf(const std::deque<OmVectorTree<OmDimensionNode>::ConstNode*>& leaves);
+
+// One layer of a table as a reader sees it: the headings over it and the
+// display positions of each that are shown. Valid during the call to the
+// function that ForEachShownLayer hands it to.
+struct ShownLayer {
+  OmPivotTable& table;
+  OmDisplayLayerHeading& layers;  // with the layer selected
+  const OmDisplayColumnHeading& columns;
+  const OmDisplayRowHeading& rows;
+  // Display columns and rows of the headings, ascending: those whose leaf
+  // stacks hold no hidden leaf and, with options.hideEmpty, that show a
+  // cell once the hidden places are left out.
+  std::vector<int> shownColumns;
+  std::vector<int> shownRows;
+};
+
+// Selects, one after the other, every layer of table that a reader sees and
+// calls show for each: the layers of a heading built with options.hideEmpty
+// that select no hidden leaf and, with options.hideEmpty, show a cell; or
+// only the options.layer-th of those, counted from 0, when options.layer is
+// not -1. The headings are built with options.hideEmpty and
+// options.namesInCorner. Returns how many layers it showed.
+int ForEachShownLayer(OmPivotTable& table, const Options& options,
+                      const std::function<void(const ShownLayer&)>& show);
+
+// Lays out one shown layer.
+LayerLayout LayOutLayer(const ShownLayer& layer);
 
 }  // namespace omrender
 

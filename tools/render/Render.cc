@@ -144,9 +144,9 @@ std::string DrawLayer(const LayerLayout& layout, const Options& options,
   return grid.Draw(options.ascii ? kAsciiRules : kBoxRules, indent);
 }
 
-std::string RenderLayer(OmPivotTable& table, OmDisplayLayerHeading& layers, const Options& options,
+std::string RenderLayer(const ShownLayer& layer, const Options& options,
                         const std::string& indent) {
-  const LayerLayout layout = LayOutLayer(table, layers, options);
+  const LayerLayout layout = LayOutLayer(layer);
   return LayerLabels(layout, indent) + DrawLayer(layout, options, indent);
 }
 
@@ -216,20 +216,9 @@ class DocumentRenderer : public OmOutputPart::Visitor {
 
 std::string RenderTable(OmPivotTable& table, const Options& options, const std::string& indent) {
   std::string out = indent + Decorated(TableTitle(table)) + '\n';
-  OmDisplayLayerHeading layers(table, options.hideEmpty);
-  bool anyLayer = false;
-  if (options.layer >= 0) {
-    if (layers.SwitchLayer(options.layer)) {
-      anyLayer = true;
-      out += RenderLayer(table, layers, options, indent);
-    }
-  } else {
-    while (layers.NextLayer()) {
-      anyLayer = true;
-      out += RenderLayer(table, layers, options, indent);
-    }
-  }
-  if (!anyLayer) out += indent + "(no layer to show)\n";
+  const int shown = ForEachShownLayer(
+      table, options, [&](const ShownLayer& layer) { out += RenderLayer(layer, options, indent); });
+  if (shown == 0) out += indent + "(no layer to show)\n";
   const OmVector<OmFootnote>& footnotes = table.Footnotes();
   for (std::size_t n = 0; n < footnotes.size(); ++n) {
     out +=

@@ -76,16 +76,16 @@ TEST(OmOutputPartVisitor, AcceptReachesTheVisitOfItsOwnClassOrTheDefault) {
 }
 
 TEST(OmOutputPartItems, OutlineTextsAndCommands) {
-  OmStringCell label("Frequencies", nullptr, false);
+  OmStringCell label("Tallies", nullptr, false);
   OmProcedure procedure(label, "en", "windows-1252", "en_US");
   label.SetFormattedString("changed");
-  EXPECT_EQ(procedure.OutlineText()->AsFormattedString(), "Frequencies") << "a clone";
+  EXPECT_EQ(procedure.OutlineText()->AsFormattedString(), "Tallies") << "a clone";
 
-  procedure.setOutlineText(Text("Descriptives"));
-  procedure.SetCommand("DESCRIPTIVES x");
-  EXPECT_EQ(procedure.OutlineText()->AsString(), "Descriptives") << "the command alone";
+  procedure.setOutlineText(Text("Summaries"));
+  procedure.SetCommand("summarize x");
+  EXPECT_EQ(procedure.OutlineText()->AsString(), "Summaries") << "the command alone";
   procedure.setOutlineText(*procedure.OutlineText());  // its own text
-  EXPECT_EQ(procedure.Command(), "Descriptives") << "set with the outline text";
+  EXPECT_EQ(procedure.Command(), "Summaries") << "set with the outline text";
 
   // A text block is a log when its label is exactly "Log".
   for (const auto& [text, log] : {std::pair("Log", true), {"log", false}, {"Log ", false}})

@@ -32,7 +32,7 @@ OmStringCell Text(const std::string& text, bool withMeta = false) {
   return cell;
 }
 
-OmPivotTable MakeTable(const std::string& templateName = "Frequencies") {
+OmPivotTable MakeTable(const std::string& templateName = "Tallies") {
   return OmPivotTable(Text("Table"), Text(templateName), false);
 }
 
