@@ -1,8 +1,8 @@
 // Tests of the HTML export: goldens of the demo document (run with
 // OMTREE_UPDATE_GOLDEN=1 to rewrite them after a deliberate change, and
-// review the diff), the spans of a table of nested groups, and the escaping
-// of hostile texts. browser_check.py checks the grid of every row of the
-// demo page in a browser.
+// review the diff), the spans of a table of nested groups, the escaping
+// of hostile texts, and texts with line breaks. browser_check.py checks the
+// grid of every row of the demo page in a browser.
 
 #include <gtest/gtest.h>
 
@@ -158,6 +158,77 @@ TEST(HtmlEscaping, HostileTexts) {
   for (const char* label : {"&lt;r&gt;", "&lt;a&amp;b&gt;<sup>a</sup>", "&#39;c&#39;",
                             "&quot;d&quot;", "&lt;l&gt;: &lt;l1&gt;"}) {
     EXPECT_NE(html.find(label), std::string::npos) << label;
+  }
+}
+
+// Each kind of line break (LF, CR LF, a lone CR) in a row label, a column
+// group, a column label, a cell, the corner, a layer label and the texts
+// around the table, next to characters to escape.
+TEST(HtmlLineBreaks, TableTexts) {
+  OmOutputTree tree;
+  auto* table = new OmPivotTable(Text("Breaks"), Text("Breaks"), false);
+  tree.Root().AppendChild(table);
+  table->SetTableTitle(Text("Title<\nsecond"));
+  const OmStringCell note = Text("Note&\r\n<more");
+  const int mark = table->Footnote(OmFootnote(&note, nullptr, nullptr), false);
+  OmDimension& rows = AddDimension(*table, "Rows", {Leaf("<r1\r\n&r1b"), Leaf("r2")});
+  rows.Root().FirstChild()->Text()->Footnotes().push_back(static_cast<short>(mark));
+  AddDimension(*table, "Cols", {Group("G&\rH<", {Leaf("c1"), Leaf("c2\nc2b")}), Leaf("c3")});
+  AddDimension(*table, "Layer", {Leaf("l1\rl1b")});
+  table->Cell({0, 1, 0}, Text("a<\nb&\r\nc"));
+  table->Cell({1, 2, 0}, OmNumber(123));
+  table->Rows().push_back(0);
+  table->Columns().push_back(1);
+  table->Layers().push_back(2);
+  table->EndTable();
+  const OmStringCell caption = Text("Cap\rtion");
+  table->Caption(&caption);
+  const OmStringCell corner = Text("Corner\r\ntext");
+  table->CornerText(&corner);
+  const std::string html = omrender::RenderHtml(tree, omrender::Options(), "Breaks");
+
+  using Rows = std::vector<std::vector<std::string>>;
+  const std::string blank = "td::1x1";
+  EXPECT_EQ(Matches(html, "(<caption>.*</caption>)"),
+            std::vector<std::string>{"<caption>Title&lt;<br>second<div class=\"layer\">Layer: "
+                                     "l1<br>l1b</div></caption>"});
+  EXPECT_EQ(SectionCells(html, "thead"),
+            (Rows{{"td:Corner<br>text:2x3", "th:Cols:3x1"},
+                  {"th:G&amp;<br>H&lt;:2x1", "th:c3:1x1"},
+                  {"th:c1:1x1", "th:c2<br>c2b:1x1", blank}}));
+  EXPECT_EQ(SectionCells(html, "tbody"),
+            (Rows{{"th:Rows:1x2", "th:&lt;r1<br>&amp;r1b<sup>a</sup>:1x1", blank,
+                   "td:a&lt;<br>b&amp;<br>c:1x1", blank},
+                  {"th:r2:1x1", blank, blank, "td:123:1x1"}}));
+  EXPECT_EQ(SectionCells(html, "tfoot"),
+            (Rows{{"td:<sup>a</sup> Note&amp;<br>&lt;more:5x1"}, {"td:Cap<br>tion:5x1"}}));
+}
+
+// The outline's texts with line breaks: each break a <br>, but for a log,
+// whose lines keep their breaks in <pre>.
+TEST(HtmlLineBreaks, OutlineTexts) {
+  OmOutputTree tree;
+  auto* procedure = new OmProcedure(Text("Proc\r\n&title"), "en", "UTF-8", "en_US");
+  procedure->SetCommand("run<\rtwo");
+  ListTree<OmOutputPart*>::Node node = tree.Root().AppendChild(procedure);
+  auto* block = new OmTextBlock(Text("Block\ntitle"), "UTF-8");
+  block->TextList().push_back("x&\r\ny");
+  node.AppendChild(block);
+  auto* log = new OmTextBlock(Text("Log"), "UTF-8");
+  log->TextList().push_back("l1<\nl2\r\nl3");
+  node.AppendChild(log);
+  auto* title = new OmPageTitle("UTF-8");
+  title->TextList().push_back("p\rq");
+  node.AppendChild(title);
+  node.AppendChild(new OmChart(Text("Bars\nof x"), ""));
+  const std::string html = omrender::RenderHtml(tree, omrender::Options(), "Outline");
+
+  for (const char* expected :
+       {"<h2>Proc<br>&amp;title</h2>\n<p class=\"command\"><code>run&lt;<br>two</code></p>\n",
+        "<p class=\"item-title\">Block<br>title</p>\n<p>x&amp;<br>y</p>\n",
+        "<pre class=\"log\">l1&lt;\nl2\r\nl3</pre>\n", "<p class=\"page-title\">p<br>q</p>\n",
+        "<p class=\"summary\">Chart: Bars<br>of x (XML 0 B, "}) {
+    EXPECT_NE(html.find(expected), std::string::npos) << expected;
   }
 }
 

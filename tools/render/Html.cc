@@ -49,9 +49,19 @@ std::string Escape(const std::string& text) {
   return escaped;
 }
 
-// A text as HTML: escaped, its footnote marks in one <sup>, comma-separated.
+// A text written inline: escaped, each line break a <br>.
+std::string EscapeLines(const std::string& text) {
+  const std::vector<std::string> lines = SplitLines(text);
+  std::string html = Escape(lines.front());
+  for (std::size_t i = 1; i < lines.size(); ++i)
+    html += "<br>" + Escape(lines[i]);
+  return html;
+}
+
+// A text as HTML: escaped with its line breaks, its footnote marks in one
+// <sup>, comma-separated.
 std::string Inline(const ShownText& text) {
-  std::string html = Escape(text.text);
+  std::string html = EscapeLines(text.text);
   if (text.footnotes.empty()) return html;
   html += "<sup>";
   for (std::size_t i = 0; i < text.footnotes.size(); ++i)
@@ -196,15 +206,17 @@ class DocumentWriter : public OmOutputPart::Visitor {
   void Visit(OmProcedure& procedure) override {
     Heading(procedure.OutlineText());
     if (!procedure.Command().empty()) {
-      _html += "<p class=\"command\"><code>" + Escape(procedure.Command()) + "</code></p>\n";
+      _html += "<p class=\"command\"><code>" + EscapeLines(procedure.Command()) + "</code></p>\n";
     }
   }
 
+  // A log keeps its lines and their breaks as they are, in <pre>.
   void Visit(OmTextBlock& block) override {
     std::string lines;
     const char* separator = block.IsLog() ? "\n" : "<br>";
     for (const std::string& line : block.TextList())
-      lines += (lines.empty() ? "" : separator) + Escape(line);
+      lines +=
+          (lines.empty() ? "" : separator) + (block.IsLog() ? Escape(line) : EscapeLines(line));
     if (block.IsLog()) {
       _html += "<p class=\"item-title\">Log</p>\n<pre class=\"log\">" + lines + "</pre>\n";
       return;
@@ -218,7 +230,7 @@ class DocumentWriter : public OmOutputPart::Visitor {
     std::string text;
     for (const std::string& line : title.TextList())
       text += (text.empty() ? "" : " ") + line;
-    _html += "<p class=\"page-title\">" + Escape(text) + "</p>\n";
+    _html += "<p class=\"page-title\">" + EscapeLines(text) + "</p>\n";
   }
 
   void Visit(OmChart& chart) override {

@@ -1,7 +1,9 @@
 // HTML export of output documents, written against the library's public
 // interface only: one standalone HTML5 page per document, with a small
 // embedded style sheet, no scripts and no external resources. Every text is
-// escaped; the same document and options always give the same page.
+// escaped, and each line break in it (LF, CR LF or a lone CR) becomes <br>
+// except in a log's <pre>; the same document and options always give the
+// same page.
 //
 // The outline reads top to bottom. Headings and procedure headings become
 // <h1>..<h6> by their level (the root <h1>, deeper levels capped at <h6>),

@@ -202,6 +202,16 @@ ShownText Shown(const OmCellText* text) {
   return shown;
 }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    lines.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) return lines;
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+}
+
 std::string Decorated(const ShownText& text) {
   std::string shown = text.text;
   if (text.footnotes.empty()) return shown;

@@ -1,7 +1,7 @@
 // What the text and HTML renderers share, internal to the render library:
 // texts with their footnote numbers kept apart from their strings, the
-// one-line summaries of charts, models and answer trees, and the laid-out
-// grid of one layer of a pivot table.
+// lines of a text, the one-line summaries of charts, models and answer
+// trees, and the laid-out grid of one layer of a pivot table.
 //
 // Hidden categories. A leaf category whose Hide() is set keeps its place in
 // the display headings, but no rendering shows it: the rows and columns
@@ -45,6 +45,10 @@ struct ShownText {
 
 // text as shown; empty for null.
 ShownText Shown(const OmCellText* text);
+
+// The lines of text: a line break is LF, CR LF or a lone CR. An empty text
+// is one empty line, and a break at the end leaves an empty last line.
+std::vector<std::string> SplitLines(const std::string& text);
 
 // The string followed by its footnote marks in brackets: "53[a]", "x[a,b]".
 std::string Decorated(const ShownText& text);

@@ -24,10 +24,11 @@ struct Rules {
 const Rules kBoxRules = {"─", "│", {"┌", "┬", "┐"}, {"├", "┼", "┤"}, {"└", "┴", "┘"}};
 const Rules kAsciiRules = {"-", "|", {"+", "+", "+"}, {"+", "+", "+"}, {"+", "+", "+"}};
 
-// One cell of the drawn grid. A cell that spans several columns is stored in
-// the first of them; the others are marked covered.
+// One cell of the drawn grid, its text split into lines. A cell that spans
+// several columns is stored in the first of them; the others are marked
+// covered.
 struct GridCell {
-  std::string text;
+  std::vector<std::string> lines;
   Align align = Align::kLeft;
   std::size_t span = 1;
   bool covered = false;
@@ -51,19 +52,42 @@ class Grid {
     std::string out = RuleLine(rules.top, rules, widths, indent);
     for (std::size_t r = 0; r < _cells.size(); ++r) {
       if (r == _headRows && r > 0) out += RuleLine(rules.middle, rules, widths, indent);
-      out += indent + rules.vertical;
-      for (std::size_t c = 0; c < _columns; ++c) {
-        const GridCell& cell = _cells[r][c];
-        if (cell.covered) continue;
-        out += ' ' + Pad(cell.text, SpanWidth(widths, c, cell.span), cell.align) + ' ' +
-               rules.vertical;
+      const std::vector<GridCell>& row = _cells[r];
+      const std::size_t height = Height(row);
+      for (std::size_t line = 0; line < height; ++line) {
+        out += indent + rules.vertical;
+        for (std::size_t c = 0; c < _columns; ++c) {
+          const GridCell& cell = row[c];
+          if (cell.covered) continue;
+          // A cell of fewer lines than its row is blank below them.
+          const std::string text = line < cell.lines.size() ? cell.lines[line] : std::string();
+          out +=
+              ' ' + Pad(text, SpanWidth(widths, c, cell.span), cell.align) + ' ' + rules.vertical;
+        }
+        out += '\n';
       }
-      out += '\n';
     }
     return out + RuleLine(rules.bottom, rules, widths, indent);
   }
 
  private:
+  // The lines a row takes: those of its tallest cell, at least one.
+  static std::size_t Height(const std::vector<GridCell>& row) {
+    std::size_t height = 1;
+    for (const GridCell& cell : row) {
+      if (!cell.covered) height = std::max(height, cell.lines.size());
+    }
+    return height;
+  }
+
+  // The display width of a cell's widest line.
+  static std::size_t Widest(const GridCell& cell) {
+    std::size_t width = 0;
+    for (const std::string& line : cell.lines)
+      width = std::max(width, DisplayWidth(line));
+    return width;
+  }
+
   static std::size_t SpanWidth(const std::vector<std::size_t>& widths, std::size_t column,
                                std::size_t span) {
     std::size_t width = 3 * (span - 1);
@@ -77,7 +101,7 @@ class Grid {
     for (const auto& row : _cells) {
       for (std::size_t c = 0; c < _columns; ++c) {
         if (!row[c].covered && row[c].span == 1) {
-          widths[c] = std::max(widths[c], DisplayWidth(row[c].text));
+          widths[c] = std::max(widths[c], Widest(row[c]));
         }
       }
     }
@@ -86,7 +110,7 @@ class Grid {
       for (std::size_t c = 0; c < _columns; ++c) {
         const GridCell& cell = row[c];
         if (cell.covered || cell.span == 1) continue;
-        const std::size_t need = DisplayWidth(cell.text);
+        const std::size_t need = Widest(cell);
         const std::size_t have = SpanWidth(widths, c, cell.span);
         if (need > have) widths[c + cell.span - 1] += need - have;
       }
@@ -110,13 +134,22 @@ class Grid {
   std::vector<std::vector<GridCell>> _cells;
 };
 
+// text as lines, each after indent: a text with line breaks goes on below
+// at the same indent, keeping its place in the outline.
+std::string Indented(const std::string& indent, const std::string& text) {
+  std::string out;
+  for (const std::string& line : SplitLines(text))
+    out += indent + line + '\n';
+  return out;
+}
+
 std::string LayerLabels(const LayerLayout& layout, const std::string& indent) {
   std::string out;
   for (const std::vector<ShownText>& labels : layout.layerLabels) {
     std::string line;
     for (std::size_t l = 0; l < labels.size(); ++l)
       line += LayerLabelSeparator(l) + Decorated(labels[l]);
-    out += indent + line + '\n';
+    out += Indented(indent, line);
   }
   return out;
 }
@@ -132,7 +165,7 @@ std::string DrawLayer(const LayerLayout& layout, const Options& options,
       const LayoutCell& cell = layout.rows[r][c];
       if (cell.covered) continue;
       GridCell& drawn = grid.At(r, c);
-      drawn.text = Decorated(cell.text);
+      drawn.lines = SplitLines(Decorated(cell.text));
       if (r < layout.headRows && c >= layout.labelColumns) {
         drawn.align = Align::kCenter;
       } else if (cell.number) {
@@ -175,12 +208,12 @@ class DocumentRenderer : public OmOutputPart::Visitor {
     if (block.IsLog()) {
       Line("Log");
       for (const std::string& line : block.TextList())
-        Line("  > " + line);
+        Line(line, "  > ");
       return;
     }
     if (!title.empty()) Line(title);
     for (const std::string& line : block.TextList())
-      Line("  " + line);
+      Line(line, "  ");
   }
 
   void Visit(OmPageTitle& title) override {
@@ -205,7 +238,10 @@ class DocumentRenderer : public OmOutputPart::Visitor {
   void Visit(OmPivotTable& table) override { _out << RenderTable(table, _options, _indent); }
 
  private:
-  void Line(const std::string& text) { _out << _indent << text << '\n'; }
+  // text at the item's indent and after margin, on as many lines as it has.
+  void Line(const std::string& text, const char* margin = "") {
+    _out << Indented(_indent + margin, text);
+  }
 
   const Options& _options;
   std::ostringstream _out;
@@ -215,17 +251,17 @@ class DocumentRenderer : public OmOutputPart::Visitor {
 }  // namespace
 
 std::string RenderTable(OmPivotTable& table, const Options& options, const std::string& indent) {
-  std::string out = indent + Decorated(TableTitle(table)) + '\n';
+  std::string out = Indented(indent, Decorated(TableTitle(table)));
   const int shown = ForEachShownLayer(
       table, options, [&](const ShownLayer& layer) { out += RenderLayer(layer, options, indent); });
   if (shown == 0) out += indent + "(no layer to show)\n";
   const OmVector<OmFootnote>& footnotes = table.Footnotes();
   for (std::size_t n = 0; n < footnotes.size(); ++n) {
     out +=
-        indent + FootnoteMark(static_cast<int>(n)) + ". " + Decorated(footnotes[n].Text()) + '\n';
+        Indented(indent, FootnoteMark(static_cast<int>(n)) + ". " + Decorated(footnotes[n].Text()));
   }
   if (table.Caption() != nullptr && table.showCaption()) {
-    out += indent + Decorated(table.Caption()) + '\n';
+    out += Indented(indent, Decorated(table.Caption()));
   }
   return out;
 }

@@ -8,6 +8,11 @@
 // the top of its rows), the cells (numbers right-aligned), footnote marks
 // ([a], [b], ... in the table's footnote order), the footnotes and the
 // caption. Column widths follow the display width of UTF-8 text.
+//
+// A text may hold line breaks (LF, CR LF or a lone CR). In a table's grid a
+// row is as tall as its tallest cell, each line aligned in its cell's width
+// and a shorter cell blank below its lines; everywhere else the text's
+// lines follow each other at the same indent.
 
 #ifndef OMTREE_TOOLS_RENDER_RENDER_H_
 #define OMTREE_TOOLS_RENDER_RENDER_H_
