@@ -113,11 +113,7 @@ std::string CornerCells(const LayerLayout& layout, std::size_t row) {
   }
   if (row > 0) return "";
   const std::size_t rows = layout.namesInCorner ? last : layout.headRows;
-  std::string text;
-  for (std::size_t k = 0; k < layout.labelColumns && !layout.namesInCorner; ++k) {
-    const std::string part = Inline(layout.rows[last][k].text);
-    if (!part.empty()) text += (text.empty() ? "" : " ") + part;
-  }
+  const std::string text = layout.namesInCorner ? "" : Inline(layout.rows[last][0].text);
   return "<td class=\"corner\"" + SpanAttribute("colspan", layout.labelColumns) +
          SpanAttribute("rowspan", rows) + '>' + text + "</td>";
 }

@@ -113,6 +113,23 @@ void LayOutRowLabels(const OmDisplayRowHeading& rows, const std::vector<int>& sh
   }
 }
 
+// The corner, the head rows' places left of the column labels. Its last
+// row holds each row dimension's name above its column of labels, or else
+// the table's corner text (the only one that is not null then); every other
+// row of it, and the last one when it holds the corner text, is one place
+// spanning the corner's width.
+void LayOutCorner(const std::vector<const OmCellText*>& corner, LayerLayout& layout) {
+  const std::size_t last = layout.headRows - 1;
+  for (std::size_t k = 0; k < layout.labelColumns && k < corner.size(); ++k)
+    layout.rows[last][k].text = Shown(corner[k]);
+  for (std::size_t r = 0; r <= last && layout.labelColumns > 1; ++r) {
+    if (r == last && layout.namesInCorner) break;
+    layout.rows[r][0].colspan = layout.labelColumns;
+    for (std::size_t k = 1; k < layout.labelColumns; ++k)
+      layout.rows[r][k].covered = true;
+  }
+}
+
 // The cell shown at display row r and column c of layer (positions of its
 // headings), or null.
 const OmCellText* CellAt(const ShownLayer& layer, int r, int c, std::vector<int>& index) {
@@ -309,10 +326,7 @@ LayerLayout LayOutLayer(const ShownLayer& layer) {
   if (layout.dataColumns == 0 || dataRows == 0) return layout;
 
   layout.rows.assign(layout.headRows + dataRows, std::vector<LayoutCell>(layout.Width()));
-  for (std::size_t k = 0; layout.headRows > 0 && k < layout.labelColumns && k < corner.size();
-       ++k) {
-    layout.rows[layout.headRows - 1][k].text = Shown(corner[k]);
-  }
+  if (layout.headRows > 0) LayOutCorner(corner, layout);
   LayOutColumnLabels(layer.columns, layer.shownColumns, layout);
   LayOutRowLabels(layer.rows, layer.shownRows, layout);
   LayOutCells(layer, layout);

@@ -73,7 +73,7 @@ struct LayoutCell {
   ShownText text;
   // A data cell holding a number, shown right-aligned.
   bool number = false;
-  // Greater than 1 only for column labels.
+  // Greater than 1 only for column labels and the corner text.
   std::size_t colspan = 1;
   // Greater than 1 only for row labels.
   std::size_t rowspan = 1;
