@@ -192,10 +192,9 @@ TEST(HtmlLineBreaks, TableTexts) {
   EXPECT_EQ(Matches(html, "(<caption>.*</caption>)"),
             std::vector<std::string>{"<caption>Title&lt;<br>second<div class=\"layer\">Layer: "
                                      "l1<br>l1b</div></caption>"});
-  EXPECT_EQ(SectionCells(html, "thead"),
-            (Rows{{"td:Corner<br>text:2x3", "th:Cols:3x1"},
-                  {"th:G&amp;<br>H&lt;:2x1", "th:c3:1x1"},
-                  {"th:c1:1x1", "th:c2<br>c2b:1x1", blank}}));
+  EXPECT_EQ(SectionCells(html, "thead"), (Rows{{"td:Corner<br>text:2x3", "th:Cols:3x1"},
+                                               {"th:G&amp;<br>H&lt;:2x1", "th:c3:1x1"},
+                                               {"th:c1:1x1", "th:c2<br>c2b:1x1", blank}}));
   EXPECT_EQ(SectionCells(html, "tbody"),
             (Rows{{"th:Rows:1x2", "th:&lt;r1<br>&amp;r1b<sup>a</sup>:1x1", blank,
                    "td:a&lt;<br>b&amp;<br>c:1x1", blank},
