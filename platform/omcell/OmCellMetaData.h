@@ -21,6 +21,10 @@ class OMCELL_EXPORT OmCellMetaData {
   // The number of keys.
   std::size_t Size() const { return _attributes.size(); }
 
+  // Every key with its value, keys in byte order: for readers that copy a
+  // record whose keys they do not know, such as a document writer.
+  const std::map<std::string, std::string>& Attributes() const { return _attributes; }
+
   bool operator==(const OmCellMetaData& other) const { return _attributes == other._attributes; }
   bool operator!=(const OmCellMetaData& other) const { return !(*this == other); }
 

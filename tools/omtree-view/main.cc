@@ -23,8 +23,8 @@
 
 #include "Crosstab.h"
 #include "Demo.h"
+#include "Document.h"
 #include "Html.h"
-#include "Json.h"
 #include "Render.h"
 
 namespace {
@@ -111,7 +111,7 @@ omcrosstab::Grouping ParseGrouping(const std::string& text) {
 std::string Render(OmOutputTree& document, const std::string& format,
                    const omrender::Options& options, const std::string& title) {
   if (format == "html") return omrender::RenderHtml(document, options, title);
-  if (format == "json") return omrender::RenderJson(document, options);
+  if (format == "json") return omdoc::Save(document, omdoc::SaveOptions{true, options});
   return omrender::RenderDocument(document, options);
 }
 

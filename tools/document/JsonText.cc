@@ -1,0 +1,308 @@
+#include "JsonText.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <ostream>
+#include <system_error>
+
+namespace omdoc::internal {
+
+namespace {
+
+// Bytes gathered before the buffer goes to the stream.
+constexpr std::size_t kBufferSize = 1 << 16;
+
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The value of a base64 character, or -1.
+int Sextet(char c) {
+  if (c >= 'A' && c <= 'Z') return c - 'A';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+  if (c >= '0' && c <= '9') return c - '0' + 52;
+  if (c == '+') return 62;
+  if (c == '/') return 63;
+  return -1;
+}
+
+// The shortest form of value (double or float) that reads back as it, with
+// ".0" added where it would otherwise read as an integer.
+template <typename Number>
+std::string Shortest(Number value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  std::array<char, 64> digits;
+  const std::to_chars_result result =
+      std::to_chars(digits.data(), digits.data() + digits.size(), value);
+  std::string text(digits.data(), result.ptr);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+}  // namespace
+
+JsonWriter::JsonWriter(std::ostream& out) : _out(out) {
+  _buffer.reserve(kBufferSize);
+}
+
+JsonWriter::~JsonWriter() = default;
+
+void JsonWriter::BeginObject() {
+  BeforeValue();
+  Raw("{");
+  ++_depth;
+  _empty = true;
+}
+
+void JsonWriter::EndObject() {
+  --_depth;
+  if (!_empty) {
+    Raw("\n");
+    Indent(_depth);
+  }
+  Raw("}");
+  _empty = false;
+}
+
+void JsonWriter::BeginArray() {
+  BeforeValue();
+  Raw("[");
+  ++_depth;
+  _empty = true;
+}
+
+void JsonWriter::EndArray() {
+  --_depth;
+  if (!_empty) {
+    Raw("\n");
+    Indent(_depth);
+  }
+  Raw("]");
+  _empty = false;
+}
+
+void JsonWriter::Key(std::string_view key) {
+  BeforeValue();
+  Raw("\"");
+  Raw(key);
+  Raw("\": ");
+  _afterKey = true;
+}
+
+void JsonWriter::String(std::string_view text) {
+  BeforeValue();
+  Raw("\"");
+  Raw(EscapeJson(text));
+  Raw("\"");
+}
+
+void JsonWriter::Bytes(std::string_view bytes) {
+  if (IsUtf8(bytes)) {
+    String(bytes);
+    return;
+  }
+  BeginObject();
+  Key("base64");
+  Base64(bytes);
+  EndObject();
+}
+
+void JsonWriter::Base64(std::string_view bytes) {
+  String(EncodeBase64(bytes));
+}
+
+void JsonWriter::Integer(std::int64_t value) {
+  BeforeValue();
+  Raw(std::to_string(value));
+}
+
+void JsonWriter::Unsigned(std::uint64_t value) {
+  BeforeValue();
+  Raw(std::to_string(value));
+}
+
+void JsonWriter::Bool(bool value) {
+  BeforeValue();
+  Raw(value ? "true" : "false");
+}
+
+void JsonWriter::Null() {
+  BeforeValue();
+  Raw("null");
+}
+
+void JsonWriter::Double(double value) {
+  if (!std::isfinite(value)) {
+    String(FormatDouble(value));
+    return;
+  }
+  BeforeValue();
+  Raw(FormatDouble(value));
+}
+
+void JsonWriter::Float(float value) {
+  if (!std::isfinite(value)) {
+    String(FormatFloat(value));
+    return;
+  }
+  BeforeValue();
+  Raw(FormatFloat(value));
+}
+
+void JsonWriter::Finish() {
+  Raw("\n");
+  Flush();
+}
+
+void JsonWriter::BeforeValue() {
+  if (_afterKey) {
+    _afterKey = false;
+    return;
+  }
+  if (_depth == 0) return;
+  Raw(_empty ? "\n" : ",\n");
+  Indent(_depth);
+  _empty = false;
+}
+
+void JsonWriter::Indent(std::size_t levels) {
+  _buffer.append(2 * std::min(levels, kMaxIndentLevels), ' ');
+}
+
+void JsonWriter::Raw(std::string_view text) {
+  _buffer.append(text);
+  if (_buffer.size() >= kBufferSize) Flush();
+}
+
+void JsonWriter::Flush() {
+  _out.write(_buffer.data(), static_cast<std::streamsize>(_buffer.size()));
+  _buffer.clear();
+}
+
+bool IsUtf8(std::string_view bytes) {
+  const std::size_t size = bytes.size();
+  std::size_t i = 0;
+  while (i < size) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    // The length of the sequence and the range of its second byte, which
+    // shuts out overlong forms, surrogates and code points past U+10FFFF.
+    std::size_t length;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (size - i < length) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(bytes[i + k]);
+      if (k == 1 ? (next < low || next > high) : (next < 0x80 || next > 0xBF)) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+std::string EscapeJson(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '"':
+        escaped += "\\\"";
+        break;
+      case '\\':
+        escaped += "\\\\";
+        break;
+      case '\b':
+        escaped += "\\b";
+        break;
+      case '\f':
+        escaped += "\\f";
+        break;
+      case '\n':
+        escaped += "\\n";
+        break;
+      case '\r':
+        escaped += "\\r";
+        break;
+      case '\t':
+        escaped += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          static constexpr char kHex[] = "0123456789abcdef";
+          escaped += "\\u00";
+          escaped += kHex[(c >> 4) & 0xF];
+          escaped += kHex[c & 0xF];
+        } else {
+          escaped += c;
+        }
+    }
+  }
+  return escaped;
+}
+
+std::string EncodeBase64(std::string_view bytes) {
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t count = std::min<std::size_t>(3, bytes.size() - i);
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      const std::uint32_t byte = k < count ? static_cast<unsigned char>(bytes[i + k]) : 0;
+      group = (group << 8) | byte;
+    }
+    for (std::size_t k = 0; k < 4; ++k)
+      text += k <= count ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
+  }
+  return text;
+}
+
+std::optional<std::string> DecodeBase64(std::string_view text) {
+  if (text.size() % 4 != 0) return std::nullopt;
+  std::string bytes;
+  bytes.reserve(text.size() / 4 * 3);
+  for (std::size_t i = 0; i < text.size(); i += 4) {
+    const bool last = i + 4 == text.size();
+    std::size_t padding = 0;
+    while (last && padding < 2 && text[i + 3 - padding] == '=')
+      ++padding;
+    std::uint32_t group = 0;
+    for (std::size_t k = 0; k < 4 - padding; ++k) {
+      const int sextet = Sextet(text[i + k]);
+      if (sextet < 0) return std::nullopt;
+      group |= static_cast<std::uint32_t>(sextet) << (18 - 6 * k);
+    }
+    const std::size_t count = 3 - padding;
+    // The bits that no byte takes must be zero.
+    if ((group & ((1u << (8 * padding)) - 1)) != 0) return std::nullopt;
+    for (std::size_t k = 0; k < count; ++k)
+      bytes += static_cast<char>((group >> (16 - 8 * k)) & 0xFF);
+  }
+  return bytes;
+}
+
+std::string FormatDouble(double value) {
+  return Shortest(value);
+}
+
+std::string FormatFloat(float value) {
+  return Shortest(value);
+}
+
+}  // namespace omdoc::internal
