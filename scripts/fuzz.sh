@@ -24,7 +24,7 @@ if ! command -v clang++ >/dev/null; then
   exit 2
 fi
 
-targets=(map_info outline dimension cells headings csv)
+targets=(map_info outline dimension cells headings csv document)
 build=build/fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 

@@ -4,9 +4,10 @@
 // and cell by cell: the outline with every item kind and its fields, every
 // cell kind with its footnotes, markers and metadata, every second form of
 // a text, whole category trees, the axis lists, annotations, display
-// properties, area formats, back-end settings and payload bytes. Only the
-// viewer's opaque client data is not kept. docs/json.md describes the
-// format field by field; docs/json-schema.json is its schema.
+// properties, area formats, back-end settings and payload bytes. Not kept
+// are the viewer's opaque client data and the few values that the library's
+// interface does not hand out (docs/json.md lists them). docs/json.md
+// describes the format field by field; docs/json-schema.json is its schema.
 //
 // Saving writes as it goes, never holding the whole text. Each pivot table
 // may also carry its layers laid out as the renderers lay them out under
@@ -51,9 +52,9 @@ struct SaveOptions {
 // Writes tree to out as a version 2 document. The text is UTF-8, one value
 // per line indented by two spaces a level (the indent stops growing past 32
 // levels), ends with a newline, and is the same for the same document.
-// Leaves out nothing the model holds (the tree is not changed; laying out
-// layers needs it writable); never fails on the document's
-// content. Stream errors show in out's state.
+// Leaves out nothing the model's interface shows but what docs/json.md
+// lists (the tree is not changed; laying out layers needs it writable);
+// never fails on the document's content. Stream errors show in out's state.
 void Save(OmOutputTree& tree, std::ostream& out, const SaveOptions& options = {});
 std::string Save(OmOutputTree& tree, const SaveOptions& options = {});
 
