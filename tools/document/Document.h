@@ -81,7 +81,9 @@ class LoadError : public std::runtime_error {
 
 // Reads a version 1 or 2 document from text (or from all of in). name stands
 // for the document in messages: its file name, or any label. Throws
-// LoadError on bad input, and std::bad_alloc when memory runs out.
+// LoadError on bad input, and std::bad_alloc when memory runs out. A stream
+// that fails while it is read gives a LoadError "NAME: cannot read the
+// document", with line and column 0.
 std::unique_ptr<OmOutputTree> Load(std::string_view text, const std::string& name);
 std::unique_ptr<OmOutputTree> Load(std::istream& in, const std::string& name);
 

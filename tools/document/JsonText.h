@@ -21,8 +21,8 @@ constexpr std::size_t kMaxIndentLevels = 32;
 
 // Writes one JSON value as it is described, call by call, to a stream: one
 // value per line, two spaces of indent per level up to kMaxIndentLevels,
-// "key": value in objects, empty objects and arrays as {} and []. The text
-// is what nlohmann's dump(2) writes for the same value below that depth.
+// "key": value in objects, empty objects and arrays as {} and []: below
+// that depth, the layout of nlohmann's dump(2) for the same value.
 // Output goes through a buffer of a few kilobytes; Finish() writes the final
 // newline and flushes it. The caller keeps to JSON's grammar: a Key() before
 // each value in an object, none in an array, every Begin closed by its End.

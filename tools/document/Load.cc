@@ -23,18 +23,9 @@ namespace internal {
 namespace {
 
 constexpr std::size_t kAbsent = Members::kAbsent;
-constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 std::string Quoted(std::string_view text) {
   return "\"" + EscapeJson(text) + "\"";
-}
-
-// The keys every item has, followed by those of its kind.
-std::vector<std::string_view> ItemKeys(std::initializer_list<std::string_view> kindKeys) {
-  std::vector<std::string_view> keys{"kind", "text", "visible", "expanded", "children"};
-  keys.insert(keys.end(), kindKeys);
-  return keys;
 }
 
 // Builds a version 2 document from its tape.

@@ -23,17 +23,9 @@ namespace omdoc::internal {
 namespace {
 
 constexpr std::size_t kAbsent = Members::kAbsent;
-constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
-constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 std::unique_ptr<OmCellText> StringCell(std::string bytes) {
   return std::make_unique<OmStringCell>(bytes, nullptr, false);
-}
-
-std::vector<std::string_view> ItemKeys(std::initializer_list<std::string_view> kindKeys) {
-  std::vector<std::string_view> keys{"kind", "text", "visible", "expanded", "children"};
-  keys.insert(keys.end(), kindKeys);
-  return keys;
 }
 
 class Builder {

@@ -74,6 +74,12 @@ std::string ShowIndex(const std::vector<int>& index) {
 
 }  // namespace
 
+std::vector<std::string_view> ItemKeys(std::initializer_list<std::string_view> kindKeys) {
+  std::vector<std::string_view> keys{"kind", "text", "visible", "expanded", "children"};
+  keys.insert(keys.end(), kindKeys);
+  return keys;
+}
+
 std::vector<bool> AddDimension(const Tape& tape, OmPivotTable& table,
                                std::vector<CategorySpec>& nodes, std::int64_t categoryCount,
                                std::size_t countToken) {

@@ -10,8 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <limits>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Tape.h"
@@ -19,9 +22,16 @@
 
 namespace omdoc::internal {
 
-// How deep composite texts may nest as parts of composites. The library
-// copies and destroys such nesting recursively, one call per level.
+// How deep composite texts may nest as parts of composites, the outermost
+// counted. The library copies and destroys such nesting recursively, one
+// call per level.
 constexpr int kMaxCompositeNesting = 64;
+
+constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+// The keys every item has, followed by those of its kind.
+std::vector<std::string_view> ItemKeys(std::initializer_list<std::string_view> kindKeys);
 
 // One node of a category tree as read, the root first, then the others in
 // pre-order.

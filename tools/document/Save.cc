@@ -4,8 +4,8 @@
 // docs/json.md describes every field in the order written here.
 
 #include <algorithm>
-#include <cstring>
 #include <deque>
+#include <list>
 #include <ostream>
 #include <sstream>
 #include <string>
