@@ -258,14 +258,6 @@ std::string EmptyMetadata(OmOutputTree&, OmOutputTree& b) {
   return cells[k].where + " / metadata: absent vs present";
 }
 
-std::string CellTracker(OmOutputTree&, OmOutputTree& b) {
-  const std::vector<CellAt> cells = Cells(b);
-  const int k = FindCell(cells, [](const CellAt& c) { return c.text->getTracker() != nullptr; });
-  if (k < 0) return "";
-  cells[k].text->setTracker(nullptr);
-  return cells[k].where + " / tracker: present vs absent";
-}
-
 std::string CellRemoved(OmOutputTree&, OmOutputTree& b) {
   const std::vector<CellAt> cells = Cells(b);
   if (cells.empty()) return "";
@@ -617,7 +609,6 @@ const Mutation kMutations[] = {
     {"CellMarker", CellMarker},
     {"MetadataValue", MetadataValue},
     {"EmptyMetadata", EmptyMetadata},
-    {"CellTracker", CellTracker},
     {"CellRemoved", CellRemoved},
     {"CompositeShape", CompositeShape},
     {"CompositePartText", CompositePartText},

@@ -19,6 +19,7 @@
 #include <memory>
 #include <numeric>
 #include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -80,8 +81,20 @@ TEST(DocumentGolden, DemoDocument) {
   const std::unique_ptr<OmOutputTree> demo = omrender::MakeDemoDocument();
   const std::string all = omdoc::Save(*demo);
   golden::ExpectGolden("demo.json", all);
-  // The writer lays the text out as the library's dump does.
-  EXPECT_EQ(nlohmann::ordered_json::parse(all).dump(2) + "\n", all);
+  // One line per stored cell, so that big tables stay small and diffs of
+  // saved documents read cell by cell.
+  std::size_t cells = 0, cellLines = 0;
+  for (const auto& entry : demo->List()) {
+    const auto* table = dynamic_cast<const OmPivotTable*>(entry.item);
+    for (auto it = table ? table->FirstCell() : OmPivotTable::ConstIterator(); it.Cell(); ++it)
+      ++cells;
+  }
+  std::istringstream lines(all);
+  const std::regex cellLine(R"(^ *\{"index": \[[0-9, ]*\], "text": \{.*\}\},?$)");
+  for (std::string line; std::getline(lines, line);)
+    cellLines += std::regex_match(line, cellLine) ? 1 : 0;
+  EXPECT_EQ(cellLines, cells);
+  EXPECT_GT(cells, 0u);
   const omdoc::SaveOptions chosen{true, {false, true, true, 1}};  // hide, names, layer
   golden::ExpectGolden("demo-hide-empty-names-layer-1.json", omdoc::Save(*demo, chosen));
 }

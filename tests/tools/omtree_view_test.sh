@@ -77,6 +77,29 @@ grep -q "Respondents by Region and Sex" "$work/kept.txt" || fail "a successful r
 leftovers=$(find "$work" -name '*.txt.*' | wc -l)
 [ "$leftovers" -eq 0 ] || fail "temporary files left behind"
 
+# Saved documents: the demo saved and opened again shows what the demo
+# shows, and saves again byte for byte.
+expect 0 "" --demo -o "$work/demo.txt"
+expect 0 "" --demo --format json -o "$work/saved.json"
+expect 0 "" "$work/saved.json" -o "$work/reopened.txt"
+cmp -s "$work/demo.txt" "$work/reopened.txt" || fail "a saved demo does not show as the demo"
+expect 0 "" "$work/saved.json" --format json -o "$work/resaved.json"
+cmp -s "$work/saved.json" "$work/resaved.json" || fail "a saved demo does not save again unchanged"
+printf '{"format": "omtree-document", "version": 2,\n "items": [{"kind": "chart"}]}\n' \
+  >"$work/bad.json"
+expect 1 "bad.json:2:[0-9]+: .*\(at /items/0" "$work/bad.json"
+expect 1 "missing.json: cannot open" "$work/missing.json"
+expect 2 "do not apply to a saved document" "$work/saved.json" --rows region
+
+# --transpose: the rows of a table become its columns and the other way
+# round, so the grid equals that of the crosstab asked for the other way.
+grid() { grep -E '^ *[+|]' "$work/out"; }
+expect 0 "" "$work/good.csv" --rows region --cols sex --transpose --ascii
+grid >"$work/transposed"
+expect 0 "" "$work/good.csv" --rows sex --cols region --ascii
+grid >"$work/swapped"
+cmp -s "$work/transposed" "$work/swapped" || fail "--transpose does not swap rows and columns"
+
 # Progress shows on a terminal (script gives the command one) and nowhere
 # else.
 if command -v script >/dev/null 2>&1; then

@@ -50,8 +50,9 @@ struct SaveOptions {
 };
 
 // Writes tree to out as a version 2 document. The text is UTF-8, one value
-// per line indented by two spaces a level (the indent stops growing past 32
-// levels), ends with a newline, and is the same for the same document.
+// per line but one line per cell, indented by two spaces a level (the
+// indent stops growing past 32 levels), ends with a newline, and is the
+// same for the same document.
 // Leaves out nothing the model's interface shows but what docs/json.md
 // lists (the tree is not changed; laying out layers needs it writable);
 // never fails on the document's content. Stream errors show in out's state.

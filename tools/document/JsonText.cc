@@ -48,38 +48,39 @@ JsonWriter::JsonWriter(std::ostream& out) : _out(out) {
 
 JsonWriter::~JsonWriter() = default;
 
-void JsonWriter::BeginObject() {
-  BeforeValue();
-  Raw("{");
-  ++_depth;
-  _empty = true;
+void JsonWriter::BeginObject(bool oneLine) {
+  Begin('{', oneLine);
 }
 
 void JsonWriter::EndObject() {
-  --_depth;
-  if (!_empty) {
-    Raw("\n");
-    Indent(_depth);
-  }
-  Raw("}");
-  _empty = false;
+  End('}');
 }
 
-void JsonWriter::BeginArray() {
-  BeforeValue();
-  Raw("[");
-  ++_depth;
-  _empty = true;
+void JsonWriter::BeginArray(bool oneLine) {
+  Begin('[', oneLine);
 }
 
 void JsonWriter::EndArray() {
-  --_depth;
-  if (!_empty) {
+  End(']');
+}
+
+void JsonWriter::Begin(char bracket, bool oneLine) {
+  BeforeValue();
+  Raw(std::string_view(&bracket, 1));
+  ++_depth;
+  _empty = true;
+  if (oneLine && _oneLineFrom == 0) _oneLineFrom = _depth;
+}
+
+void JsonWriter::End(char bracket) {
+  if (!_empty && !InOneLine()) {
     Raw("\n");
-    Indent(_depth);
+    Indent(_depth - 1);
   }
-  Raw("]");
+  --_depth;
+  Raw(std::string_view(&bracket, 1));
   _empty = false;
+  if (_depth < _oneLineFrom) _oneLineFrom = 0;
 }
 
 void JsonWriter::Key(std::string_view key) {
@@ -161,6 +162,11 @@ void JsonWriter::BeforeValue() {
     return;
   }
   if (_depth == 0) return;
+  if (InOneLine()) {
+    if (!_empty) Raw(", ");
+    _empty = false;
+    return;
+  }
   Raw(_empty ? "\n" : ",\n");
   Indent(_depth);
   _empty = false;

@@ -20,12 +20,11 @@ namespace omdoc::internal {
 constexpr std::size_t kMaxIndentLevels = 32;
 
 // Writes one JSON value as it is described, call by call, to a stream: one
-// value per line, two spaces of indent per level up to kMaxIndentLevels,
-// "key": value in objects, empty objects and arrays as {} and []: below
-// that depth, the layout of nlohmann's dump(2) for the same value.
-// Output goes through a buffer of a few kilobytes; Finish() writes the final
-// newline and flushes it. The caller keeps to JSON's grammar: a Key() before
-// each value in an object, none in an array, every Begin closed by its End.
+// value per line (except inside containers begun on one line), two spaces of indent per level up to
+// kMaxIndentLevels, "key": value in objects, empty objects and arrays as {} and []: below that
+// depth, the layout of nlohmann's dump(2) for the same value. Output goes through a buffer of a few
+// kilobytes; Finish() writes the final newline and flushes it. The caller keeps to JSON's grammar:
+// a Key() before each value in an object, none in an array, every Begin closed by its End.
 class JsonWriter {
  public:
   explicit JsonWriter(std::ostream& out);
@@ -34,9 +33,11 @@ class JsonWriter {
   JsonWriter(const JsonWriter&) = delete;
   JsonWriter& operator=(const JsonWriter&) = delete;
 
-  void BeginObject();
+  // A container begun with oneLine holds everything inside it, nested
+  // containers too, on one line: "{"a": [1, 2]}", items joined by ", ".
+  void BeginObject(bool oneLine = false);
   void EndObject();
-  void BeginArray();
+  void BeginArray(bool oneLine = false);
   void EndArray();
   // key is plain ASCII without characters that need escaping.
   void Key(std::string_view key);
@@ -60,6 +61,10 @@ class JsonWriter {
   void Finish();
 
  private:
+  void Begin(char bracket, bool oneLine);
+  void End(char bracket);
+  // Whether the innermost open container is written on one line.
+  bool InOneLine() const { return _oneLineFrom != 0 && _depth >= _oneLineFrom; }
   // Separates the next value or key from what came before it.
   void BeforeValue();
   void Indent(std::size_t levels);
@@ -73,6 +78,8 @@ class JsonWriter {
   bool _empty = false;
   // A key was written and waits for its value.
   bool _afterKey = false;
+  // The depth of the outermost open container written on one line, or 0.
+  std::size_t _oneLineFrom = 0;
 };
 
 // Whether bytes are well-formed UTF-8: shortest forms of U+0000 to U+10FFFF,

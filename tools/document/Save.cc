@@ -310,7 +310,7 @@ class LayerWriter {
   void Entries(const Heading& heading, const std::vector<int>& shown, Stack stack) {
     _json.BeginArray();
     for (int k : shown) {
-      _json.BeginObject();
+      _json.BeginObject(/*oneLine=*/true);
       _json.Key("labels");
       LabelStack((heading.*stack)(k));
       std::vector<int> index(_table.NDimensions(), -1);
@@ -682,7 +682,7 @@ class ItemWriter : public OmOutputPart::Visitor {
     _json.Key("cells");
     _json.BeginArray();
     for (OmPivotTable::ConstIterator it = table.FirstCell(); it.Cell() != nullptr; ++it) {
-      _json.BeginObject();
+      _json.BeginObject(/*oneLine=*/true);
       _json.Key("index");
       _json.BeginArray();
       for (int subscript : it.Index())

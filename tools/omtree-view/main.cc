@@ -1,5 +1,6 @@
 // omtree-view: renders output documents as text, HTML or JSON. The document
-// is the built-in demo, or a crosstabulation of a CSV file.
+// is the built-in demo, a saved document (a FILE ending in .json, read with
+// omdoc::Load), or a crosstabulation of a CSV file (any other FILE).
 //
 // Exit status: 0 on success, 1 on bad input or a failed write (the message
 // names the file, and the line and column where there is one), 2 on a usage
@@ -11,10 +12,13 @@
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -25,6 +29,7 @@
 #include "Demo.h"
 #include "Document.h"
 #include "Html.h"
+#include "Pivot.h"
 #include "Render.h"
 
 namespace {
@@ -108,6 +113,23 @@ omcrosstab::Grouping ParseGrouping(const std::string& text) {
   return grouping;
 }
 
+// Whether path names a saved document rather than a CSV file: it ends in
+// ".json", in any case.
+bool IsSavedDocument(const std::string& path) {
+  const std::string suffix = ".json";
+  return path.size() >= suffix.size() &&
+         std::equal(suffix.rbegin(), suffix.rend(), path.rbegin(), [](char a, char b) {
+           return a == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+// The saved document at path.
+std::unique_ptr<OmOutputTree> OpenDocument(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Failure{path + ": cannot open: " + std::strerror(errno)};
+  return omdoc::Load(in, path);
+}
+
 std::string Render(OmOutputTree& document, const std::string& format,
                    const omrender::Options& options, const std::string& title) {
   if (format == "html") return omrender::RenderHtml(document, options, title);
@@ -134,7 +156,8 @@ int main(int argc, char** argv) {
   omrender::Options options;
 
   app.add_option("FILE", input,
-                 "CSV file to crosstabulate (UTF-8, RFC 4180 quoting, a header of column names).");
+                 "A saved document to show (FILE.json, as --format json writes it), or a CSV file "
+                 "to crosstabulate (UTF-8, RFC 4180 quoting, a header of column names).");
   app.add_flag("--demo", demo, "Render the built-in demo document (one item of every kind).")
       ->excludes("FILE");
   auto names = [&](const char* name, std::vector<std::string>& into, const char* what) {
@@ -165,6 +188,9 @@ int main(int argc, char** argv) {
                "Leave out the rows, columns and layers of a table that hold no cell.");
   app.add_flag("--names-in-corner", options.namesInCorner,
                "Show the row dimensions' names in the corner instead of the row labels.");
+  bool transpose = false;
+  app.add_flag("--transpose", transpose,
+               "Swap the rows and columns of every table (the layers stay).");
   app.add_option("--layer", options.layer,
                  "Show only this layer of each table, counted from 0 (default: every layer).")
       ->check(CLI::NonNegativeNumber);
@@ -172,15 +198,26 @@ int main(int argc, char** argv) {
       "Exit status: 0 on success, 1 on bad input or a failed write, 2 on a usage error.\n"
       "Examples:\n"
       "  omtree-view --demo --hide-empty --names-in-corner\n"
+      "  omtree-view --demo --format json -o report.json && omtree-view report.json --transpose\n"
       "  omtree-view survey.csv --rows region --cols sex --layers year --format html -o out.html\n"
       "  omtree-view survey.csv --rows city --group city=country --cols sex --stat mean "
       "--value income\n");
   try {
     app.parse(argc, argv);
     if (!demo && input.empty()) {
-      throw CLI::ValidationError("nothing to render; give a CSV FILE or --demo");
+      throw CLI::ValidationError("nothing to render; give a FILE or --demo");
     }
-    if (!input.empty() && request.rows.empty() && request.columns.empty()) {
+    // The crosstab options need a FILE (CLI11 checks that); a saved
+    // document is shown as it is.
+    const bool crosstab = !input.empty() && !IsSavedDocument(input);
+    if (!input.empty() && !crosstab &&
+        (!request.rows.empty() || !request.columns.empty() || !request.layers.empty() ||
+         !request.valueColumn.empty() || sorted || !groupings.empty() || statistic != "count")) {
+      throw CLI::ValidationError(
+          "--rows, --cols, --layers, --stat, --value, --sort and --group crosstabulate a CSV "
+          "file; they do not apply to a saved document");
+    }
+    if (crosstab && request.rows.empty() && request.columns.empty()) {
       throw CLI::ValidationError("a crosstabulation needs --rows or --cols");
     }
     if (statistic != "count" && request.valueColumn.empty()) {
@@ -201,6 +238,9 @@ int main(int argc, char** argv) {
     std::string title = "Demo document";
     if (demo) {
       document = omrender::MakeDemoDocument();
+    } else if (IsSavedDocument(input)) {
+      document = OpenDocument(input);
+      title = input;
     } else {
       request.path = input;
       request.statistic = statistic == "sum"    ? omcrosstab::Statistic::kSum
@@ -213,6 +253,7 @@ int main(int argc, char** argv) {
           request, [&](std::uint64_t read, std::uint64_t total) { progress.Update(read, total); });
       title = input;
     }
+    if (transpose) omdoc::Transpose(*document);
     const std::string text = Render(*document, format, options, title);
     if (output.empty()) {
       std::cout << text << std::flush;
@@ -220,6 +261,9 @@ int main(int argc, char** argv) {
     } else {
       WriteAtomically(output, text);
     }
+  } catch (const omdoc::LoadError& error) {
+    std::cerr << "omtree-view: " << error.what() << '\n';
+    return 1;
   } catch (const omcrosstab::InputError& error) {
     std::cerr << "omtree-view: " << error.what() << '\n';
     return 1;
