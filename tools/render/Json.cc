@@ -205,7 +205,7 @@ Json Cells(const OmPivotTable& table) {
     Json object = Json::object();
     object["index"] = it.Index();
     object["value"] = it.Cell()->AsString();
-    const auto* number = dynamic_cast<const OmNumber*>(it.Cell());
+    const OmNumber* number = CellNumber(it.Cell());
     if (number != nullptr && std::isfinite(number->Value())) object["number"] = number->Value();
     AddMarks(object, it.Cell());
     cells.push_back(std::move(object));
