@@ -206,13 +206,6 @@ class Axis {
 
   const std::string& Name() const { return _name; }
 
-  // Whether a field of the record that names its category is missing.
-  bool IsMissing(const CsvRecord& record, const MissingValues& missing) const {
-    return std::any_of(_columns.begin(), _columns.end(), [&](int column) {
-      return missing.Holds(record.fields[static_cast<std::size_t>(column)]);
-    });
-  }
-
   // The id of the record's category; a category not seen before gets the
   // next one.
   std::uint32_t Id(const CsvRecord& record) {
@@ -527,6 +520,7 @@ class Tabulation {
           columns.push_back(Column(header, by));
       }
       columns.push_back(Column(header, name));
+      _categoryColumns.insert(_categoryColumns.end(), columns.begin(), columns.end());
       _axes.emplace_back(name, columns);
     }
     if (AnyNeedsValue(_request)) _valueColumn = Column(header, _request.valueColumn);
@@ -558,8 +552,8 @@ class Tabulation {
   void Row(const CsvRecord& record) {
     ++_rows;
     if (!_request.includeMissing) {
-      for (const Axis& axis : _axes) {
-        if (axis.IsMissing(record, _missing)) {
+      for (std::size_t column : _categoryColumns) {
+        if (_missing.Holds(record.fields[column])) {
           ++_leftOutCategory;
           return;
         }
@@ -583,7 +577,10 @@ class Tabulation {
       const std::uint32_t id = axis.Id(record);
       _cellKey.append(reinterpret_cast<const char*>(&id), sizeof id);
     }
-    Aggregate& aggregate = _cells[_cellKey];
+    const auto [entry, added] =
+        _cells.try_emplace(_cellKey, static_cast<std::uint32_t>(_aggregates.size()));
+    if (added) _aggregates.emplace_back();
+    Aggregate& aggregate = _aggregates[entry->second];
     aggregate.weight += *weight;
     if (value) aggregate.AddValue(*value, *weight, _keepSpread, _keepValues);
   }
@@ -627,13 +624,13 @@ class Tabulation {
     if (Asks(_request, Statistic::kColumnPercent)) masks.insert(range(0, _columnsStart));
     if (Asks(_request, Statistic::kTotalPercent)) masks.insert(range(0, axes));
     masks.erase(Mask(axes, false));  // the cells themselves
-    for (const auto& [key, aggregate] : _cells) {
+    for (const auto& [key, id] : _cells) {
       for (const Mask& mask : masks) {
         std::string total = key;
         for (std::size_t d = 0; d < axes; ++d) {
           if (mask[d]) std::memcpy(&total[d * sizeof kTotalId], &kTotalId, sizeof kTotalId);
         }
-        _totals[total].Merge(aggregate);
+        _totals[total].Merge(_aggregates[id]);
       }
     }
   }
@@ -643,7 +640,7 @@ class Tabulation {
     for (std::size_t d = 0; d < _layersStart; ++d) {
       if (IdAt(key, d) == kTotalId) return _totals.at(key);
     }
-    return _cells.at(key);
+    return _aggregates[_cells.at(key)];
   }
 
   // The figure of statistic for the cell or total at key, or nothing where
@@ -813,8 +810,8 @@ class Tabulation {
         }
       }
     };
-    for (const auto& [key, aggregate] : _cells)
-      store(key, aggregate);
+    for (const auto& [key, id] : _cells)
+      store(key, _aggregates[id]);
     if (_request.totals) {
       for (const auto& [key, aggregate] : _totals)
         store(key, aggregate);
@@ -862,12 +859,12 @@ class Tabulation {
     const std::size_t rows = _subscripts[0].size(), columns = _subscripts[1].size();
     std::map<std::vector<int>, std::vector<std::vector<double>>> layers;
     std::vector<int> layer(layerSizes.size());
-    for (const auto& [key, aggregate] : _cells) {
+    for (const auto& [key, id] : _cells) {
       for (std::size_t l = 0; l < layer.size(); ++l)
         layer[l] = static_cast<int>(_subscripts[_layersStart + l][IdAt(key, _layersStart + l)]);
       auto& counts = layers[layer];
       if (counts.empty()) counts.assign(rows, std::vector<double>(columns, 0.0));
-      counts[_subscripts[0][IdAt(key, 0)]][_subscripts[1][IdAt(key, 1)]] += aggregate.weight;
+      counts[_subscripts[0][IdAt(key, 0)]][_subscripts[1][IdAt(key, 1)]] += _aggregates[id].weight;
     }
     const std::vector<std::vector<double>> empty(rows, std::vector<double>(columns, 0.0));
     std::fill(layer.begin(), layer.end(), 0);
@@ -949,8 +946,11 @@ class Tabulation {
 
   // Filled while the file is read.
   std::vector<Axis> _axes;  // rows, then columns, then layers
-  int _valueColumn = -1;    // -1 when no statistic needs it
-  int _weightColumn = -1;   // -1 without weights
+  // The columns of every axis and of the groupings, where a missing value
+  // leaves a row out.
+  std::vector<std::size_t> _categoryColumns;
+  int _valueColumn = -1;   // -1 when no statistic needs it
+  int _weightColumn = -1;  // -1 without weights
   std::uint64_t _rows = 0;
   std::uint64_t _leftOutCategory = 0;
   std::uint64_t _weightEmpty = 0;
@@ -959,9 +959,11 @@ class Tabulation {
   std::uint64_t _missingValues = 0;
   int _valueDecimals = 0;   // the most decimals a value was written with
   int _weightDecimals = 0;  // the most decimals a weight was written with
-  // The aggregates of every combination that occurs, keyed by the
-  // categories' ids along each axis, 4 bytes each.
-  std::unordered_map<std::string, Aggregate> _cells;
+  // The combinations that occur, keyed by the categories' ids along each
+  // axis, 4 bytes each, and their aggregates. The map holds each one's place
+  // in _aggregates, which keeps its nodes small and quick to search.
+  std::unordered_map<std::string, std::uint32_t> _cells;
+  std::vector<Aggregate> _aggregates;
   std::string _cellKey;  // scratch
 
   // Filled when the document is made.
