@@ -54,11 +54,11 @@ void CommandLine::AddTo(CLI::App& app, CLI::Option* file) {
                  "The statistics of the cells, comma-separated (default: count): count (weighted "
                  "count), sum, mean, min, max, median, stddev (sample, n - 1), valid (number of "
                  "values), all of --value; rowpct, colpct, totalpct (percent of the row's, "
-                 "column's or layer's count). Weighted: frequency weights; the median is the "
-                 "value at which the running weight of the sorted values passes half the total "
-                 "(the midpoint of two values where it reaches exactly half), the median of the "
-                 "data with each row repeated weight times. Several form a dimension "
-                 "'Statistics'.")
+                 "column's or layer's count). With --weight every statistic is weighted, the "
+                 "weights being frequencies: the median is the value where the running weight of "
+                 "the sorted values passes half the total (the midpoint of two values where it "
+                 "reaches exactly half), the median of the data with each row repeated weight "
+                 "times. Several statistics form a dimension 'Statistics'.")
       ->delimiter(',')
       ->needs(file);
   app.add_option("--value", _request.valueColumn, "The numeric column of sum to valid.")
@@ -77,7 +77,8 @@ void CommandLine::AddTo(CLI::App& app, CLI::Option* file) {
       ->needs(file);
   app.add_option("--missing", _request.missing,
                  "Values of the category and value columns that are missing, besides the empty "
-                 "field (comma-separated). Rows with a missing category are left out and "
+                 "field (comma-separated; default: the empty field only). Rows with a missing "
+                 "category are left out and "
                  "counted in the caption; a missing value counts the row but not its value.")
       ->delimiter(',')
       ->needs(file);
