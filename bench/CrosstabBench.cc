@@ -1,11 +1,13 @@
 // Crosstabulating a CSV file of 1,000,000 rows: three category columns of
-// 20, 50 and 10 distinct values and one numeric column, the mean of the
-// numeric column by all three (rows, columns, layers). Measured: reading and
-// tabulating, and that plus rendering the document to text. The file is
-// written once, deterministically, before the first measurement. Reports the
-// file's size, the heap's peak growth while the file is read (sampled at
-// every progress report and after the build) and the process's peak
-// resident size.
+// 20, 50 and 10 distinct values, one numeric column and a weight column
+// (whole numbers 1 to 5), by all three category columns (rows, columns,
+// layers). Measured: the plain count; the mean of the numeric column, alone
+// and with the document rendered to text; and the weighted count, mean,
+// standard deviation and row percentage with totals, the work a weighted
+// crosstab adds to the plain count. The file is written once,
+// deterministically, before the first measurement. Reports the file's size,
+// the heap's peak growth while the file is read (sampled at every progress
+// report and after the build) and the process's peak resident size.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -37,13 +39,15 @@ class InputFile {
     std::uniform_int_distribution<int> product(0, 49);
     std::uniform_int_distribution<int> year(0, 9);
     std::uniform_int_distribution<int> cents(0, 1000000);
+    std::uniform_int_distribution<int> weight(1, 5);
     std::FILE* file = std::fopen(_path.c_str(), "wb");
     if (file == nullptr) return;  // BuildCrosstab reports it
-    std::fputs("region,product,year,amount\n", file);
+    std::fputs("region,product,year,amount,weight\n", file);
     for (int i = 0; i < kRows; ++i) {
       const int amount = cents(random);
-      std::fprintf(file, "Region %d,\"Product, %d\",%d,%d.%02d\n", region(random), product(random),
-                   2000 + year(random), amount / 100, amount % 100);
+      std::fprintf(file, "Region %d,\"Product, %d\",%d,%d.%02d,%d\n", region(random),
+                   product(random), 2000 + year(random), amount / 100, amount % 100,
+                   weight(random));
     }
     _bytes = static_cast<std::size_t>(std::ftell(file));
     std::fclose(file);
@@ -71,15 +75,25 @@ std::size_t HeapInUse() {
   return info.uordblks + info.hblkhd;
 }
 
-void Crosstab(benchmark::State& state, bool render) {
+// The workloads beside one another.
+enum class Workload { kCount, kMean, kWeightedStatistics };
+
+void Crosstab(benchmark::State& state, Workload workload, bool render) {
+  using omcrosstab::Statistic;
   const InputFile& input = Input();
   omcrosstab::Request request;
   request.path = input.Path();
   request.rows = {"region"};
   request.columns = {"product"};
   request.layers = {"year"};
-  request.statistic = omcrosstab::Statistic::kMean;
   request.valueColumn = "amount";
+  if (workload == Workload::kMean) request.statistics = {Statistic::kMean};
+  if (workload == Workload::kWeightedStatistics) {
+    request.statistics = {Statistic::kCount, Statistic::kMean, Statistic::kStdDev,
+                          Statistic::kRowPercent};
+    request.weightColumn = "weight";
+    request.totals = true;
+  }
   const std::size_t heapBefore = HeapInUse();
   std::size_t heapPeak = heapBefore;
   const auto sample = [&heapPeak](std::uint64_t, std::uint64_t) {
@@ -106,14 +120,25 @@ void Crosstab(benchmark::State& state, bool render) {
   if (render) state.counters["rendered_MB"] = static_cast<double>(rendered) / 1e6;
 }
 
+void BM_CrosstabCount(benchmark::State& state) {
+  Crosstab(state, Workload::kCount, false);
+}
+BENCHMARK(BM_CrosstabCount)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void BM_CrosstabMean(benchmark::State& state) {
-  Crosstab(state, false);
+  Crosstab(state, Workload::kMean, false);
 }
 BENCHMARK(BM_CrosstabMean)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_CrosstabMeanAndRender(benchmark::State& state) {
-  Crosstab(state, true);
+  Crosstab(state, Workload::kMean, true);
 }
 BENCHMARK(BM_CrosstabMeanAndRender)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Weighted count, mean, standard deviation and row % with totals.
+void BM_CrosstabWeightedStatistics(benchmark::State& state) {
+  Crosstab(state, Workload::kWeightedStatistics, false);
+}
+BENCHMARK(BM_CrosstabWeightedStatistics)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -71,7 +71,7 @@ std::unique_ptr<OmOutputTree> SurveyCrosstab() {
   request.rows = {"city"};
   request.columns = {"sex"};
   request.layers = {"year"};
-  request.statistic = omcrosstab::Statistic::kMean;
+  request.statistics = {omcrosstab::Statistic::kMean};
   request.valueColumn = "income";
   request.groupings = {{"city", {"country"}}};
   return omcrosstab::BuildCrosstab(request);
@@ -123,16 +123,17 @@ TEST(DocumentRoundTrip, StreamsAndStringsAgree) {
 }
 
 // A version 1 document (the export before version 2) reads back into a
-// document that the text renderer shows as it showed the original.
+// document that the text renderer shows as it showed the original: the
+// golden text was checked against the version 1 file's own laid-out layers
+// when it was made.
 TEST(DocumentVersion1, SurveyReadsBackAsItShowed) {
-  const std::unique_ptr<OmOutputTree> survey = omdoc::Load(Golden("survey-mean.json"), "v2");
   const std::unique_ptr<OmOutputTree> loaded =
       omdoc::Load(Golden("v1-survey-mean.json"), "v1-survey-mean.json");
+  std::string shown;
   for (const omrender::Options& options :
-       {omrender::Options{}, omrender::Options{true, true, true, -1}}) {
-    EXPECT_EQ(omrender::RenderDocument(*loaded, options),
-              omrender::RenderDocument(*survey, options));
-  }
+       {omrender::Options{}, omrender::Options{true, true, true, -1}})
+    shown += omrender::RenderDocument(*loaded, options);
+  golden::ExpectGolden("v1-survey-mean.txt", shown);
 }
 
 // --- A document that sets every field -------------------------------------

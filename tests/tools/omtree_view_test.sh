@@ -36,6 +36,8 @@ expect() {
 }
 
 printf 'region,sex,income\nNorth,M,10\nSouth,F,20\nNorth,F,5.5\n' >"$work/good.csv"
+printf 'region,sex,w\nNorth,M,2\nSouth,F,x\nNorth,F,-1\nSouth,M,0.5\n' >"$work/weights.csv"
+berkeley=$(dirname "$0")/data/berkeley-admissions.csv
 printf 'region,sex\nNorth,M\nSouth\n' >"$work/ragged.csv"
 printf 'region,sex\nNorth,M\nSo\377th,F\n' >"$work/utf8.csv"
 printf 'region,income\nNorth,10\nSouth,12x\n' >"$work/number.csv"
@@ -56,6 +58,61 @@ expect 2 "--rows or --cols" "$work/good.csv"
 expect 2 "format" --demo --format pdf
 expect 2 "excludes|FILE" --demo "$work/good.csv"
 expect 2 "group" "$work/good.csv" --rows region --group region
+expect 2 "--stat: unknown statistic 'mode'; the statistics are count, sum, mean" \
+  "$work/good.csv" --rows region --stat count,mode
+expect 2 "--stat: 'count' is named twice" "$work/good.csv" --rows region --stat count,rowpct,count
+expect 2 "--stat median needs --value" "$work/good.csv" --rows region --stat count,median
+expect 2 "--chisq needs exactly one --rows column and one --cols column" \
+  "$work/good.csv" --rows region,sex --cols income --chisq
+expect 2 "--chisq needs exactly one" "$work/good.csv" --rows region --chisq
+expect 2 "stats-in" "$work/good.csv" --rows region --stat count,rowpct --stats-in diagonal
+
+# Weights that are not numbers or negative: the rows are left out and
+# counted in the caption, and the run succeeds.
+expect 0 "" "$work/weights.csv" --rows region --cols sex --weight w
+grep -q "Left out for a weight of w that is empty: 0, not a number: 1, negative: 1." "$work/out" ||
+  fail "the caption does not count the weights left out"
+grep -q "North .* 2\.0 " "$work/out" || fail "the weighted count of North and M is not 2.0"
+
+# Statistics, totals and chi-square tests in every format: the published
+# figures of the Berkeley admissions (tests/tools/data/README.md).
+published() {
+  expect 0 "" "$berkeley" --rows gender --cols admission --weight frequency \
+    --stat count,rowpct --totals --chisq "$@"
+}
+published
+for figure in "44.5%" "30.4%" "100.0%" "4526" "Chi-square tests" "Pearson chi-square .* 92.205 " \
+  "Likelihood ratio .* 93.449 " "--stat count,rowpct --weight frequency --totals --chisq"; do
+  grep -Eq -- "$figure" "$work/out" || fail "text output lacks '$figure'"
+done
+published --format html
+for figure in '<td class="number">44.5%</td>' '<td class="number">92.205</td>' \
+  '<td class="number">2691</td>'; do
+  grep -q -- "$figure" "$work/out" || fail "HTML output lacks '$figure'"
+done
+published --format json -o "$work/berkeley.json"
+"$python" - "$work/berkeley.json" <<'CHECK' || fail "JSON figures of the Berkeley admissions"
+import json, math, sys
+items = json.load(open(sys.argv[1]))["items"][0]["children"][0]["children"]
+crosstab, tests = items
+cells = {tuple(c["index"]): c["text"] for c in crosstab["cells"]}
+def number(text):
+    if text["kind"] == "number":
+        return text["value"]
+    assert text["kind"] == "composite", text
+    return number(text["root"]["parts"][0]["text"])
+# Male, Admitted, Row %: a composite of the full percentage, shown with one
+# decimal, and the sign.
+male = cells[(0, 0, 1)]
+parts = [part["text"] for part in male["root"]["parts"]]
+assert parts[0]["decimals"] == 1 and parts[1] == {"kind": "string", "text": "%"}, male
+assert math.isclose(number(male), 100 * 1198 / 2691), male
+assert number(cells[(2, 2, 0)]) == 4526
+figures = {tuple(c["index"]): number(c["text"]) for c in tests["cells"]}
+assert abs(figures[(0, 0)] - 92.2053) < 5e-5, figures[(0, 0)]
+assert abs(figures[(1, 0)] - 93.4494) < 5e-5, figures[(1, 0)]
+assert figures[(0, 1)] == 1 and figures[(0, 2)] < 1e-4
+CHECK
 
 # The formats. The JSON must parse.
 expect 0 "" "$work/good.csv" --rows region --cols sex --stat mean --value income
@@ -89,7 +146,7 @@ printf '{"format": "omtree-document", "version": 2,\n "items": [{"kind": "chart"
   >"$work/bad.json"
 expect 1 "bad.json:2:[0-9]+: .*\(at /items/0" "$work/bad.json"
 expect 1 "missing.json: cannot open" "$work/missing.json"
-expect 2 "do not apply to a saved document" "$work/saved.json" --rows region
+expect 2 "apply to a CSV file, not to a saved document" "$work/saved.json" --rows region
 
 # --transpose: the rows of a table become its columns and the other way
 # round, so the grid equals that of the crosstab asked for the other way.

@@ -1,14 +1,19 @@
 #include "Crosstab.h"
 
 #include <algorithm>
+#include <boost/math/distributions/chi_squared.hpp>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "CsvReader.h"
@@ -23,6 +28,47 @@ using internal::ErrorAt;
 
 // Separates the parts of a grouped category's key: no UTF-8 text holds it.
 constexpr char kKeySeparator = '\xFF';
+// The category id of a total in a cell key; no dimension has this many
+// categories.
+constexpr std::uint32_t kTotalId = ~std::uint32_t{0};
+
+struct StatisticNames {
+  const char* keyword;
+  const char* label;
+};
+
+// Indexed by Statistic.
+constexpr StatisticNames kNames[] = {
+    {"count", "Count"},
+    {"sum", "Sum"},
+    {"mean", "Mean"},
+    {"min", "Minimum"},
+    {"max", "Maximum"},
+    {"median", "Median"},
+    {"stddev", "Standard deviation"},
+    {"valid", "Valid count"},
+    {"rowpct", "Row %"},
+    {"colpct", "Column %"},
+    {"totalpct", "Total %"},
+};
+
+const StatisticNames& Names(Statistic statistic) {
+  return kNames[static_cast<int>(statistic)];
+}
+
+bool IsPercentage(Statistic statistic) {
+  return statistic == Statistic::kRowPercent || statistic == Statistic::kColumnPercent ||
+         statistic == Statistic::kTotalPercent;
+}
+
+// "sum", "standard deviation": the label in lower case, as it reads in a
+// sentence.
+std::string LowerLabel(Statistic statistic) {
+  std::string label = Names(statistic).label;
+  for (char& c : label)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return label;
+}
 
 OmStringCell Text(const std::string& text) {
   return OmStringCell(text, nullptr, false);
@@ -55,8 +101,13 @@ std::string Join(const std::vector<std::string>& parts, const std::string& separ
   return joined;
 }
 
-bool NeedsValue(Statistic statistic) {
-  return statistic != Statistic::kCount;
+bool AnyNeedsValue(const Request& request) {
+  return std::any_of(request.statistics.begin(), request.statistics.end(), NeedsValue);
+}
+
+bool Asks(const Request& request, Statistic statistic) {
+  return std::find(request.statistics.begin(), request.statistics.end(), statistic) !=
+         request.statistics.end();
 }
 
 // The dimension columns: rows, then columns, then layers.
@@ -86,30 +137,24 @@ void CheckGroupings(const Request& request, const std::set<std::string>& dimensi
   }
 }
 
-void CheckRequest(const Request& request) {
-  if (request.statistic == Statistic::kSum && request.valueColumn.empty())
-    throw Error(request.path, "a sum needs a value column");
-  if (request.statistic == Statistic::kMean && request.valueColumn.empty())
-    throw Error(request.path, "a mean needs a value column");
-  if (request.rows.empty() && request.columns.empty())
-    throw Error(request.path, "no row or column to tabulate");
-  std::set<std::string> dimensions;
-  for (const std::string& name : DimensionColumns(request)) {
-    if (!dimensions.insert(name).second)
-      throw Error(request.path, "column " + Quoted(name) + " is used twice");
-  }
-  CheckGroupings(request, dimensions);
+// The number that text writes in full, or nothing; outOfRange tells a
+// number too large for a double from text that is no number at all.
+std::optional<double> ToNumber(const std::string& text, bool& outOfRange) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const std::from_chars_result result = std::from_chars(text.data(), end, value);
+  outOfRange = result.ec == std::errc::result_out_of_range;
+  if (result.ec == std::errc() && result.ptr == end && std::isfinite(value)) return value;
+  return std::nullopt;
 }
 
 // The number in text, which stands at position.
 double ParseNumber(const std::string& path, const std::string& text, internal::Position position,
                    const std::string& column) {
-  double value = 0;
-  const char* end = text.data() + text.size();
-  const std::from_chars_result result = std::from_chars(text.data(), end, value);
-  if (result.ec == std::errc() && result.ptr == end && std::isfinite(value)) return value;
-  const char* what =
-      result.ec == std::errc::result_out_of_range ? " is out of range" : " is not a number";
+  bool outOfRange = false;
+  const std::optional<double> value = ToNumber(text, outOfRange);
+  if (value) return *value;
+  const char* what = outOfRange ? " is out of range" : " is not a number";
   throw ErrorAt(path, position, Quoted(text) + " in column " + Quoted(column) + what);
 }
 
@@ -136,6 +181,20 @@ int WrittenDecimals(const std::string& text) {
   }
   return static_cast<int>(std::clamp(decimals, 0L, static_cast<long>(kMaxValueDecimals)));
 }
+
+// The values that are missing: the empty field and the request's own.
+class MissingValues {
+ public:
+  explicit MissingValues(const std::vector<std::string>& values)
+      : _values(values.begin(), values.end()) {}
+
+  bool Holds(const std::string& field) const {
+    return field.empty() || (!_values.empty() && _values.count(field) > 0);
+  }
+
+ private:
+  std::unordered_set<std::string> _values;
+};
 
 // One dimension while the file is counted: its column, the columns that
 // group it, and an id for each distinct category, numbered in order of first
@@ -232,6 +291,144 @@ class Axis {
   std::string _key;  // scratch
 };
 
+// What the statistics of one cell, or one total, are made of. The parts a
+// request does not need keep their initial values.
+struct Aggregate {
+  double weight = 0;       // the sum of the weights: the count
+  double valueWeight = 0;  // W, the sum of the weights of the rows with a value
+  double sum = 0;          // the sum of weight * value
+  // The weighted mean of the values of positive weight and the sum of
+  // weight * (value - mean)^2, kept by West's weighted update, which stays
+  // accurate where the sum of squares less the squared sum would cancel.
+  double mean = 0;
+  double squares = 0;
+  double minimum = std::numeric_limits<double>::infinity();
+  double maximum = -std::numeric_limits<double>::infinity();
+  // Each value of positive weight with its weight, in no order; only for a
+  // median.
+  std::vector<std::pair<double, double>> values;
+
+  // keepSpread: keep mean and squares; keepValues: keep values.
+  void AddValue(double value, double w, bool keepSpread, bool keepValues) {
+    const double before = valueWeight;
+    valueWeight += w;
+    sum += w * value;
+    if (w <= 0) return;
+    minimum = std::min(minimum, value);
+    maximum = std::max(maximum, value);
+    if (keepSpread) {
+      // squares grows by w * delta * (value - new mean), written so that it
+      // is exactly 0 for the first value and of second order in delta.
+      const double delta = value - mean;
+      mean = before == 0 ? value : mean + delta * w / valueWeight;
+      squares += delta * delta * w * before / valueWeight;
+    }
+    if (keepValues) values.emplace_back(value, w);
+  }
+
+  void Merge(const Aggregate& other) {
+    weight += other.weight;
+    sum += other.sum;
+    if (other.valueWeight > 0) {
+      if (valueWeight > 0) {
+        const double combined = valueWeight + other.valueWeight;
+        const double delta = other.mean - mean;
+        mean += delta * other.valueWeight / combined;
+        squares += other.squares + delta * delta * valueWeight * other.valueWeight / combined;
+      } else {
+        mean = other.mean;
+        squares = other.squares;
+      }
+    }
+    valueWeight += other.valueWeight;
+    minimum = std::min(minimum, other.minimum);
+    maximum = std::max(maximum, other.maximum);
+    values.insert(values.end(), other.values.begin(), other.values.end());
+  }
+
+  // The weighted median as the file comment defines it. REQUIRES: values
+  // is not empty.
+  double Median() const {
+    std::vector<std::pair<double, double>> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    // Added up in the order of the values, so that a running weight that
+    // reaches exactly half the total is seen as such.
+    double total = 0;
+    for (const auto& entry : sorted)
+      total += entry.second;
+    const double half = total / 2;
+    double running = 0;
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+      running += sorted[i].second;
+      if (running > half) return sorted[i].first;
+      if (running == half && i + 1 < sorted.size())
+        return (sorted[i].first + sorted[i + 1].first) / 2;
+    }
+    return sorted.back().first;
+  }
+};
+
+// The chi-square tests of one layer's table of weighted counts.
+struct Independence {
+  double cases = 0;  // N
+  int df = 0;        // 0: no test
+  double pearson = 0;
+  double likelihoodRatio = 0;
+  int cells = 0;       // r * c
+  int smallCells = 0;  // expected count below kSmallExpectedCount
+  double minimumExpected = 0;
+};
+
+// counts[i][j]: the weighted count of row category i and column category j.
+Independence TestIndependence(const std::vector<std::vector<double>>& counts) {
+  Independence test;
+  std::vector<double> rowSums, columnSums;
+  std::vector<std::size_t> rows, columns;  // the rows and columns kept
+  for (std::size_t i = 0; i < counts.size(); ++i) {
+    double sum = 0;
+    for (double n : counts[i])
+      sum += n;
+    if (sum > 0) {
+      rows.push_back(i);
+      rowSums.push_back(sum);
+    }
+    test.cases += sum;
+  }
+  const std::size_t width = counts.empty() ? 0 : counts[0].size();
+  for (std::size_t j = 0; j < width; ++j) {
+    double sum = 0;
+    for (const std::vector<double>& row : counts)
+      sum += row[j];
+    if (sum > 0) {
+      columns.push_back(j);
+      columnSums.push_back(sum);
+    }
+  }
+  if (rows.size() < 2 || columns.size() < 2) return test;
+  test.df = static_cast<int>((rows.size() - 1) * (columns.size() - 1));
+  test.cells = static_cast<int>(rows.size() * columns.size());
+  test.minimumExpected = std::numeric_limits<double>::infinity();
+  for (std::size_t a = 0; a < rows.size(); ++a) {
+    for (std::size_t b = 0; b < columns.size(); ++b) {
+      const double n = counts[rows[a]][columns[b]];
+      const double expected = rowSums[a] * columnSums[b] / test.cases;
+      test.pearson += (n - expected) * (n - expected) / expected;
+      if (n > 0) test.likelihoodRatio += 2 * n * std::log(n / expected);
+      if (expected < kSmallExpectedCount) ++test.smallCells;
+      test.minimumExpected = std::min(test.minimumExpected, expected);
+    }
+  }
+  // G2 is never negative; a sum of terms of both signs can come out a hair
+  // below 0 when the table is independent.
+  test.likelihoodRatio = std::max(test.likelihoodRatio, 0.0);
+  return test;
+}
+
+// P(chi-square with df degrees of freedom > value). REQUIRES: df > 0.
+double UpperTail(double value, int df) {
+  return boost::math::cdf(boost::math::complement(boost::math::chi_squared(df), value));
+}
+
 // Puts the dimensions numbered begin to end - 1, which the request names
 // outermost first, on an axis list of a table, which names the innermost
 // dimension first and the outermost last.
@@ -240,11 +437,33 @@ void PlaceInnermostFirst(PuppetVector<short>& list, std::size_t begin, std::size
     list.push_back(static_cast<short>(d - 1));
 }
 
+// A cell holding value with decimals; for a percentage, the number followed
+// by "%" (see the file comment of Crosstab.h).
+void StoreFigure(OmPivotTable& table, const std::vector<int>& index, double value, int decimals,
+                 bool percentage) {
+  OmNumber number(value);
+  number.SetDecimals(decimals);
+  if (!percentage) {
+    table.Cell(index, number);
+    return;
+  }
+  OmComposite composite;
+  composite.AddPart(composite.Parts().Root(), number);
+  composite.AddPart(composite.Parts().Root(), Text("%"));
+  table.Cell(index, composite);
+}
+
 // The whole count: takes the header and then the rows, and makes the
 // document.
 class Tabulation {
  public:
-  explicit Tabulation(const Request& request) : _request(request) {}
+  explicit Tabulation(const Request& request)
+      : _request(request),
+        _missing(request.missing),
+        _columnsStart(request.rows.size()),
+        _layersStart(_columnsStart + request.columns.size()),
+        _keepSpread(Asks(request, Statistic::kStdDev)),
+        _keepValues(Asks(request, Statistic::kMedian)) {}
 
   void Take(const CsvRecord& record) {
     if (record.number == 0) {
@@ -254,24 +473,26 @@ class Tabulation {
     }
   }
 
-  std::unique_ptr<OmOutputTree> Document() const {
+  std::unique_ptr<OmOutputTree> Document() {
+    AddTotals();
     auto tree = std::make_unique<OmOutputTree>();
     auto procedure = std::make_unique<OmProcedure>(Text("Crosstab"), "en", "UTF-8", "en_US");
     procedure->SetCommand(Command());
     ListTree<OmOutputPart*>::Node heading = tree->Root().AppendChild(procedure.get());
     procedure.release();
     std::unique_ptr<OmPivotTable> table = Table();
+    std::unique_ptr<OmPivotTable> tests;
+    if (_request.chiSquare) tests = ChiSquareTable(*table);
     heading.AppendChild(table.get());
     table.release();
+    if (tests != nullptr) {
+      heading.AppendChild(tests.get());
+      tests.release();
+    }
     return tree;
   }
 
  private:
-  struct Sum {
-    double total = 0;
-    std::uint64_t count = 0;
-  };
-
   // The column called name.
   int Column(const CsvRecord& header, const std::string& name) const {
     int found = -1;
@@ -299,35 +520,194 @@ class Tabulation {
           columns.push_back(Column(header, by));
       }
       columns.push_back(Column(header, name));
+      _categoryColumns.insert(_categoryColumns.end(), columns.begin(), columns.end());
       _axes.emplace_back(name, columns);
     }
-    if (NeedsValue(_request.statistic)) _valueColumn = Column(header, _request.valueColumn);
+    if (AnyNeedsValue(_request)) _valueColumn = Column(header, _request.valueColumn);
+    if (!_request.weightColumn.empty()) _weightColumn = Column(header, _request.weightColumn);
+  }
+
+  // The row's weight, or nothing when the weight leaves it out (counted).
+  std::optional<double> Weight(const CsvRecord& record) {
+    if (_weightColumn < 0) return 1.0;
+    const std::string& text = record.fields[static_cast<std::size_t>(_weightColumn)];
+    if (text.empty()) {
+      ++_weightEmpty;
+      return std::nullopt;
+    }
+    bool outOfRange = false;
+    const std::optional<double> weight = ToNumber(text, outOfRange);
+    if (!weight) {
+      ++_weightNotNumber;
+      return std::nullopt;
+    }
+    if (*weight < 0) {
+      ++_weightNegative;
+      return std::nullopt;
+    }
+    _weightDecimals = std::max(_weightDecimals, WrittenDecimals(text));
+    return weight;
   }
 
   void Row(const CsvRecord& record) {
     ++_rows;
-    double value = 0;
+    if (!_request.includeMissing) {
+      for (std::size_t column : _categoryColumns) {
+        if (_missing.Holds(record.fields[column])) {
+          ++_leftOutCategory;
+          return;
+        }
+      }
+    }
+    const std::optional<double> weight = Weight(record);
+    if (!weight) return;
+    std::optional<double> value;
     if (_valueColumn >= 0) {
       const auto column = static_cast<std::size_t>(_valueColumn);
       const std::string& text = record.fields[column];
-      if (text.empty()) {
-        ++_leftOut;
-        return;
+      if (_missing.Holds(text)) {
+        ++_missingValues;
+      } else {
+        value = ParseNumber(_request.path, text, record.positions[column], _request.valueColumn);
+        _valueDecimals = std::max(_valueDecimals, WrittenDecimals(text));
       }
-      value = ParseNumber(_request.path, text, record.positions[column], _request.valueColumn);
-      _valueDecimals = std::max(_valueDecimals, WrittenDecimals(text));
     }
     _cellKey.clear();
     for (Axis& axis : _axes) {
       const std::uint32_t id = axis.Id(record);
       _cellKey.append(reinterpret_cast<const char*>(&id), sizeof id);
     }
-    Sum& sum = _cells[_cellKey];
-    sum.total += value;
-    ++sum.count;
+    const auto [entry, added] =
+        _cells.try_emplace(_cellKey, static_cast<std::uint32_t>(_aggregates.size()));
+    if (added) _aggregates.emplace_back();
+    Aggregate& aggregate = _aggregates[entry->second];
+    aggregate.weight += *weight;
+    if (value) aggregate.AddValue(*value, *weight, _keepSpread, _keepValues);
   }
 
-  // The omtree-view command line that makes this table again.
+  static std::uint32_t IdAt(const std::string& key, std::size_t d) {
+    std::uint32_t id;
+    std::memcpy(&id, key.data() + d * sizeof id, sizeof id);
+    return id;
+  }
+
+  // key with the dimensions begin to end - 1 set to their totals.
+  static std::string Totalled(std::string key, std::size_t begin, std::size_t end) {
+    for (std::size_t d = begin; d < end; ++d)
+      std::memcpy(&key[d * sizeof kTotalId], &kTotalId, sizeof kTotalId);
+    return key;
+  }
+
+  // Fills _totals: every total the table shows (with totals) and every total
+  // a percentage divides by. A mask holds, per row and column dimension,
+  // whether it is set to its total.
+  void AddTotals() {
+    using Mask = std::vector<bool>;
+    const std::size_t axes = _layersStart;
+    const auto range = [axes](std::size_t begin, std::size_t end) {
+      Mask mask(axes, false);
+      std::fill(mask.begin() + static_cast<long>(begin), mask.begin() + static_cast<long>(end),
+                true);
+      return mask;
+    };
+    std::set<Mask> masks;
+    if (_request.totals) {
+      // CheckRequest keeps axes at most kMaxTotalledColumns.
+      for (std::uint32_t bits = 1; bits < (std::uint32_t{1} << axes); ++bits) {
+        Mask mask(axes);
+        for (std::size_t d = 0; d < axes; ++d)
+          mask[d] = ((bits >> d) & 1u) != 0;
+        masks.insert(mask);
+      }
+    }
+    if (Asks(_request, Statistic::kRowPercent)) masks.insert(range(_columnsStart, axes));
+    if (Asks(_request, Statistic::kColumnPercent)) masks.insert(range(0, _columnsStart));
+    if (Asks(_request, Statistic::kTotalPercent)) masks.insert(range(0, axes));
+    masks.erase(Mask(axes, false));  // the cells themselves
+    for (const auto& [key, id] : _cells) {
+      for (const Mask& mask : masks) {
+        std::string total = key;
+        for (std::size_t d = 0; d < axes; ++d) {
+          if (mask[d]) std::memcpy(&total[d * sizeof kTotalId], &kTotalId, sizeof kTotalId);
+        }
+        _totals[total].Merge(_aggregates[id]);
+      }
+    }
+  }
+
+  // The aggregate of a cell or total key. REQUIRES: AddTotals made it.
+  const Aggregate& Find(const std::string& key) const {
+    for (std::size_t d = 0; d < _layersStart; ++d) {
+      if (IdAt(key, d) == kTotalId) return _totals.at(key);
+    }
+    return _aggregates[_cells.at(key)];
+  }
+
+  // The figure of statistic for the cell or total at key, or nothing where
+  // it is undefined.
+  std::optional<double> Figure(Statistic statistic, const std::string& key,
+                               const Aggregate& aggregate) const {
+    double base = 0;
+    switch (statistic) {
+      case Statistic::kCount:
+        return aggregate.weight;
+      case Statistic::kSum:
+        return aggregate.sum;
+      case Statistic::kValid:
+        return aggregate.valueWeight;
+      case Statistic::kMean:
+        if (aggregate.valueWeight <= 0) return std::nullopt;
+        return aggregate.sum / aggregate.valueWeight;
+      case Statistic::kMinimum:
+        if (aggregate.valueWeight <= 0) return std::nullopt;
+        return aggregate.minimum;
+      case Statistic::kMaximum:
+        if (aggregate.valueWeight <= 0) return std::nullopt;
+        return aggregate.maximum;
+      case Statistic::kMedian:
+        if (aggregate.valueWeight <= 0) return std::nullopt;
+        return aggregate.Median();
+      case Statistic::kStdDev:
+        if (aggregate.valueWeight <= 1) return std::nullopt;
+        return std::sqrt(std::max(aggregate.squares, 0.0) / (aggregate.valueWeight - 1));
+      case Statistic::kRowPercent:
+        base = Find(Totalled(key, _columnsStart, _layersStart)).weight;
+        break;
+      case Statistic::kColumnPercent:
+        base = Find(Totalled(key, 0, _columnsStart)).weight;
+        break;
+      case Statistic::kTotalPercent:
+        base = Find(Totalled(key, 0, _layersStart)).weight;
+        break;
+    }
+    if (base <= 0) return std::nullopt;
+    return 100 * aggregate.weight / base;
+  }
+
+  int Decimals(Statistic statistic) const {
+    switch (statistic) {
+      case Statistic::kCount:
+      case Statistic::kValid:
+        return _weightDecimals;
+      case Statistic::kSum:
+        return std::min(_valueDecimals + _weightDecimals, kMaxValueDecimals);
+      case Statistic::kMinimum:
+      case Statistic::kMaximum:
+        return _valueDecimals;
+      case Statistic::kMedian:
+        return _valueDecimals + kMedianExtraDecimals;
+      case Statistic::kMean:
+      case Statistic::kStdDev:
+        return _valueDecimals + kMeanExtraDecimals;
+      case Statistic::kRowPercent:
+      case Statistic::kColumnPercent:
+      case Statistic::kTotalPercent:
+        break;
+    }
+    return kPercentDecimals;
+  }
+
+  // The omtree-view command line that makes these tables again.
   std::string Command() const {
     std::string command = "omtree-view " + ShellWord(_request.path);
     const std::pair<const char*, const std::vector<std::string>*> lists[] = {
@@ -337,99 +717,115 @@ class Tabulation {
     for (const auto& [option, names] : lists) {
       if (!names->empty()) command += option + ShellWord(Join(*names, ","));
     }
-    if (_request.statistic != Statistic::kCount) {
-      command += std::string(" --stat ") +
-                 (_request.statistic == Statistic::kSum ? "sum" : "mean") + " --value " +
-                 ShellWord(_request.valueColumn);
+    if (_request.statistics != std::vector<Statistic>{Statistic::kCount}) {
+      std::vector<std::string> keywords;
+      for (Statistic statistic : _request.statistics)
+        keywords.push_back(StatisticKeyword(statistic));
+      command += " --stat " + Join(keywords, ",");
     }
+    if (AnyNeedsValue(_request)) command += " --value " + ShellWord(_request.valueColumn);
+    if (!_request.weightColumn.empty()) command += " --weight " + ShellWord(_request.weightColumn);
+    if (_request.statistics.size() > 1 && _request.statisticsPlace != StatisticsPlace::kRows)
+      command += _request.statisticsPlace == StatisticsPlace::kColumns ? " --stats-in cols"
+                                                                       : " --stats-in layers";
+    if (_request.totals) command += " --totals";
+    if (!_request.missing.empty())
+      command += " --missing " + ShellWord(Join(_request.missing, ","));
+    if (_request.includeMissing) command += " --include-missing";
     if (_request.order == CategoryOrder::kLabel) command += " --sort";
     for (const Grouping& grouping : _request.groupings)
       command += " --group " + ShellWord(grouping.column + "=" + Join(grouping.by, ","));
+    if (_request.chiSquare) command += " --chisq";
     return command;
   }
 
-  // "count", "sum of <value column>" or "mean of <value column>".
-  std::string StatisticName() const {
-    switch (_request.statistic) {
-      case Statistic::kSum:
-        return "sum of " + _request.valueColumn;
-      case Statistic::kMean:
-        return "mean of " + _request.valueColumn;
-      case Statistic::kCount:
-        break;
-    }
-    return "count";
-  }
-
+  // "Count", "Sum of <value column>", ..., "Row %"; "Statistics" for
+  // several.
   std::string CornerText() const {
-    std::string text = StatisticName();
-    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    if (_request.statistics.size() > 1) return "Statistics";
+    const Statistic statistic = _request.statistics.front();
+    std::string text = StatisticLabel(statistic);
+    if (NeedsValue(statistic)) text += " of " + _request.valueColumn;
     return text;
   }
 
   std::string Caption() const {
     std::string caption = "Rows read: " + std::to_string(_rows) + ".";
+    if (!_request.includeMissing)
+      caption += " Left out for a missing category: " + std::to_string(_leftOutCategory) + ".";
+    if (_weightColumn >= 0) {
+      caption += " Left out for a weight of " + _request.weightColumn +
+                 " that is empty: " + std::to_string(_weightEmpty) +
+                 ", not a number: " + std::to_string(_weightNotNumber) +
+                 ", negative: " + std::to_string(_weightNegative) + ".";
+    }
     if (_valueColumn >= 0) {
-      caption += " Left out for an empty value of " + _request.valueColumn + ": " +
-                 std::to_string(_leftOut) + ".";
+      caption += " Rows with a missing value of " + _request.valueColumn + ": " +
+                 std::to_string(_missingValues) + ".";
     }
     return caption;
   }
 
-  // The decimals every cell shows: none for a count, the most that a value
-  // was written with for a sum, two more for a mean.
-  int Decimals() const {
-    switch (_request.statistic) {
-      case Statistic::kSum:
-        return _valueDecimals;
-      case Statistic::kMean:
-        return _valueDecimals + kMeanExtraDecimals;
-      case Statistic::kCount:
-        break;
-    }
-    return 0;
-  }
-
-  // The value of a cell.
-  double Value(const Sum& sum) const {
-    switch (_request.statistic) {
-      case Statistic::kSum:
-        return sum.total;
-      case Statistic::kMean:
-        return sum.total / static_cast<double>(sum.count);
-      case Statistic::kCount:
-        break;
-    }
-    return static_cast<double>(sum.count);
-  }
-
-  std::unique_ptr<OmPivotTable> Table() const {
+  std::unique_ptr<OmPivotTable> Table() {
     std::vector<std::string> names;
     for (const Axis& axis : _axes)
       names.push_back(axis.Name());
     const std::string label = Join(names, " by ");
     auto table = std::make_unique<OmPivotTable>(Text(label), Text("Crosstab"), false);
     table->SetTableTitle(Text(CornerText() + " by " + label));
-    std::vector<std::vector<std::size_t>> subscripts;
-    for (const Axis& axis : _axes)
-      subscripts.push_back(axis.Build(table->AddDimension(Text(axis.Name())), _request.order));
-    const int decimals = Decimals();
-    std::vector<int> index(_axes.size());
-    for (const auto& [key, sum] : _cells) {
-      for (std::size_t d = 0; d < index.size(); ++d) {
-        std::uint32_t id;
-        std::memcpy(&id, key.data() + d * sizeof id, sizeof id);
-        index[d] = static_cast<int>(subscripts[d][id]);
-      }
-      OmNumber number(Value(sum));
-      number.SetDecimals(decimals);
-      table->Cell(index, number);
+    for (std::size_t d = 0; d < _axes.size(); ++d) {
+      OmDimension& dimension = table->AddDimension(Text(_axes[d].Name()));
+      _subscripts.push_back(_axes[d].Build(dimension, _request.order));
+      _totalSubscripts.push_back(static_cast<std::size_t>(dimension.NumCategories()));
+      // AddNewChild: a category labelled "Total" must not take the total's
+      // place.
+      if (_request.totals && d < _layersStart)
+        dimension.AddNewChild(dimension.Root(), Text(kTotalLabel), _totalSubscripts.back(), false);
     }
-    const std::size_t columnsStart = _request.rows.size();
-    const std::size_t layersStart = columnsStart + _request.columns.size();
-    PlaceInnermostFirst(table->Rows(), 0, columnsStart);
-    PlaceInnermostFirst(table->Columns(), columnsStart, layersStart);
-    PlaceInnermostFirst(table->Layers(), layersStart, _axes.size());
+    const std::vector<Statistic>& statistics = _request.statistics;
+    const bool statisticsDimension = statistics.size() > 1;
+    if (statisticsDimension) {
+      // Its name is hidden: the statistics' labels say what they are.
+      OmDimension& dimension = table->AddDimension(Text("Statistics"));
+      dimension.Root()->Hide(true);
+      for (std::size_t k = 0; k < statistics.size(); ++k)
+        dimension.AddNewChild(dimension.Root(), Text(StatisticLabel(statistics[k])), k, false);
+    }
+    std::vector<int> decimals;
+    for (Statistic statistic : statistics)
+      decimals.push_back(Decimals(statistic));
+    std::vector<int> index(table->NDimensions());
+    const auto store = [&](const std::string& key, const Aggregate& aggregate) {
+      for (std::size_t d = 0; d < _axes.size(); ++d) {
+        const std::uint32_t id = IdAt(key, d);
+        index[d] = static_cast<int>(id == kTotalId ? _totalSubscripts[d] : _subscripts[d][id]);
+      }
+      for (std::size_t k = 0; k < statistics.size(); ++k) {
+        if (statisticsDimension) index.back() = static_cast<int>(k);
+        const std::optional<double> figure = Figure(statistics[k], key, aggregate);
+        if (figure) {
+          StoreFigure(*table, index, *figure, decimals[k], IsPercentage(statistics[k]));
+        } else {
+          table->Cell(index, OmMissing());
+        }
+      }
+    };
+    for (const auto& [key, id] : _cells)
+      store(key, _aggregates[id]);
+    if (_request.totals) {
+      for (const auto& [key, aggregate] : _totals)
+        store(key, aggregate);
+    }
+    const auto place = [&](StatisticsPlace axis, PuppetVector<short>& list) {
+      if (statisticsDimension && _request.statisticsPlace == axis)
+        list.push_back(static_cast<short>(_axes.size()));
+    };
+    place(StatisticsPlace::kRows, table->Rows());
+    PlaceInnermostFirst(table->Rows(), 0, _columnsStart);
+    place(StatisticsPlace::kColumns, table->Columns());
+    PlaceInnermostFirst(table->Columns(), _columnsStart, _layersStart);
+    place(StatisticsPlace::kLayers, table->Layers());
+    PlaceInnermostFirst(table->Layers(), _layersStart, _axes.size());
     table->EndTable();
     const OmStringCell corner = Text(CornerText());
     table->CornerText(&corner);
@@ -438,19 +834,183 @@ class Tabulation {
     return table;
   }
 
+  // The chi-square tests of crosstab, one layer per layer of it. REQUIRES:
+  // one row and one column dimension; Table() has run.
+  std::unique_ptr<OmPivotTable> ChiSquareTable(const OmPivotTable& crosstab) const {
+    const std::string title = "Chi-square tests";
+    auto table = std::make_unique<OmPivotTable>(Text(title), Text(title), false);
+    table->SetTableTitle(Text(title));
+    const std::pair<const char*, std::vector<const char*>> heads[] = {
+        {"Test", {"Pearson chi-square", "Likelihood ratio", "Valid cases"}},
+        {"Result", {"Value", "df", "p-value"}}};
+    for (const auto& [name, labels] : heads) {
+      OmDimension& dimension = table->AddDimension(Text(name));
+      dimension.Root()->Hide(true);
+      for (std::size_t k = 0; k < labels.size(); ++k)
+        dimension.AddNewChild(dimension.Root(), Text(labels[k]), k, false);
+    }
+    constexpr int kFirstLayer = 2;  // the number of the first layer dimension
+    std::vector<int> layerSizes;
+    for (std::size_t d = _layersStart; d < _axes.size(); ++d) {
+      table->AddDimension(crosstab.Dimension(static_cast<int>(d)));
+      layerSizes.push_back(static_cast<int>(_subscripts[d].size()));
+    }
+    // The weighted counts of every layer, keyed by the layer's subscripts.
+    const std::size_t rows = _subscripts[0].size(), columns = _subscripts[1].size();
+    std::map<std::vector<int>, std::vector<std::vector<double>>> layers;
+    std::vector<int> layer(layerSizes.size());
+    for (const auto& [key, id] : _cells) {
+      for (std::size_t l = 0; l < layer.size(); ++l)
+        layer[l] = static_cast<int>(_subscripts[_layersStart + l][IdAt(key, _layersStart + l)]);
+      auto& counts = layers[layer];
+      if (counts.empty()) counts.assign(rows, std::vector<double>(columns, 0.0));
+      counts[_subscripts[0][IdAt(key, 0)]][_subscripts[1][IdAt(key, 1)]] += _aggregates[id].weight;
+    }
+    const std::vector<std::vector<double>> empty(rows, std::vector<double>(columns, 0.0));
+    std::fill(layer.begin(), layer.end(), 0);
+    std::vector<int> index(table->NDimensions());
+    // Every layer, the last layer dimension's subscript changing fastest;
+    // none when a layer dimension has no category.
+    bool more = std::all_of(layerSizes.begin(), layerSizes.end(), [](int n) { return n > 0; });
+    while (more) {
+      const auto found = layers.find(layer);
+      const Independence test = TestIndependence(found == layers.end() ? empty : found->second);
+      std::copy(layer.begin(), layer.end(), index.begin() + kFirstLayer);
+      StoreTests(*table, index, test);
+      more = false;
+      for (std::size_t l = layer.size(); l-- > 0;) {
+        if (++layer[l] < layerSizes[l]) {
+          more = true;
+          break;
+        }
+        layer[l] = 0;
+      }
+    }
+    table->Rows().push_back(0);
+    table->Columns().push_back(1);
+    PlaceInnermostFirst(table->Layers(), kFirstLayer, table->NDimensions());
+    table->EndTable();
+    return table;
+  }
+
+  // One layer's cells of the chi-square table; index holds its layer
+  // subscripts.
+  void StoreTests(OmPivotTable& table, std::vector<int>& index, const Independence& test) const {
+    // Stores value with decimals at the test's row and result's column,
+    // with the footnote numbered note unless it is negative.
+    const auto store = [&](int row, int result, double value, int decimals, int note = -1) {
+      index[0] = row;
+      index[1] = result;
+      OmNumber number(value);
+      number.SetDecimals(decimals);
+      if (note >= 0) number.Footnotes().push_back(static_cast<short>(note));
+      table.Cell(index, number);
+    };
+    const double values[] = {test.pearson, test.likelihoodRatio};
+    for (int row = 0; row < 2; ++row) {
+      store(row, 1, test.df, 0);
+      if (test.df == 0) {
+        index[0] = row;
+        for (int result : {0, 2}) {
+          index[1] = result;
+          table.Cell(index, OmMissing());
+        }
+        continue;
+      }
+      const bool noted = row == 0 && test.smallCells > 0;
+      store(row, 0, values[row], kTestDecimals, noted ? SmallCountNote(table, test) : -1);
+      store(row, 2, UpperTail(values[row], test.df), kTestDecimals);
+    }
+    store(2, 0, test.cases, _weightDecimals);
+  }
+
+  // The number of the footnote on small expected counts, registered in
+  // table.
+  static int SmallCountNote(OmPivotTable& table, const Independence& test) {
+    const bool one = test.smallCells == 1;
+    const std::string text = std::to_string(test.smallCells) + (one ? " cell (" : " cells (") +
+                             OmNumber::Format(100.0 * test.smallCells / test.cells, 1) +
+                             (one ? "%) has" : "%) have") +
+                             " an expected count less than 5. The minimum expected count is " +
+                             OmNumber::Format(test.minimumExpected, 2) + ".";
+    const OmStringCell note = Text(text);
+    return table.Footnote(OmFootnote(&note, nullptr, nullptr), false);
+  }
+
   const Request& _request;
+  const MissingValues _missing;
+  const std::size_t _columnsStart;  // the first column dimension's number
+  const std::size_t _layersStart;   // the first layer dimension's number
+  const bool _keepSpread;           // for a standard deviation
+  const bool _keepValues;           // for a median
+
+  // Filled while the file is read.
   std::vector<Axis> _axes;  // rows, then columns, then layers
-  int _valueColumn = -1;    // -1 for a count
+  // The columns of every axis and of the groupings, where a missing value
+  // leaves a row out.
+  std::vector<std::size_t> _categoryColumns;
+  int _valueColumn = -1;   // -1 when no statistic needs it
+  int _weightColumn = -1;  // -1 without weights
   std::uint64_t _rows = 0;
-  std::uint64_t _leftOut = 0;
-  int _valueDecimals = 0;  // the most decimals a value was written with
-  // The sums of every combination that occurs, keyed by the categories' ids
-  // along each axis, 4 bytes each.
-  std::unordered_map<std::string, Sum> _cells;
+  std::uint64_t _leftOutCategory = 0;
+  std::uint64_t _weightEmpty = 0;
+  std::uint64_t _weightNotNumber = 0;
+  std::uint64_t _weightNegative = 0;
+  std::uint64_t _missingValues = 0;
+  int _valueDecimals = 0;   // the most decimals a value was written with
+  int _weightDecimals = 0;  // the most decimals a weight was written with
+  // The combinations that occur, keyed by the categories' ids along each
+  // axis, 4 bytes each, and their aggregates. The map holds each one's place
+  // in _aggregates, which keeps its nodes small and quick to search.
+  std::unordered_map<std::string, std::uint32_t> _cells;
+  std::vector<Aggregate> _aggregates;
   std::string _cellKey;  // scratch
+
+  // Filled when the document is made.
+  std::unordered_map<std::string, Aggregate> _totals;  // keys holding kTotalId
+  // Per dimension, the subscript of each category id, and the total's.
+  std::vector<std::vector<std::size_t>> _subscripts;
+  std::vector<std::size_t> _totalSubscripts;
 };
 
 }  // namespace
+
+const char* StatisticKeyword(Statistic statistic) {
+  return Names(statistic).keyword;
+}
+
+const char* StatisticLabel(Statistic statistic) {
+  return Names(statistic).label;
+}
+
+bool NeedsValue(Statistic statistic) {
+  return statistic != Statistic::kCount && !IsPercentage(statistic);
+}
+
+void CheckRequest(const Request& request) {
+  if (request.statistics.empty()) throw Error(request.path, "no statistic to show");
+  std::set<Statistic> seen;
+  for (Statistic statistic : request.statistics) {
+    if (!seen.insert(statistic).second)
+      throw Error(request.path,
+                  "statistic " + Quoted(StatisticKeyword(statistic)) + " is asked for twice");
+    if (NeedsValue(statistic) && request.valueColumn.empty())
+      throw Error(request.path, "a " + LowerLabel(statistic) + " needs a value column");
+  }
+  if (request.rows.empty() && request.columns.empty())
+    throw Error(request.path, "no row or column to tabulate");
+  if (request.totals && request.rows.size() + request.columns.size() > kMaxTotalledColumns)
+    throw Error(request.path, "totals need at most " + std::to_string(kMaxTotalledColumns) +
+                                  " row and column columns");
+  if (request.chiSquare && (request.rows.size() != 1 || request.columns.size() != 1))
+    throw Error(request.path, "a chi-square test needs exactly one row and one column column");
+  std::set<std::string> dimensions;
+  for (const std::string& name : DimensionColumns(request)) {
+    if (!dimensions.insert(name).second)
+      throw Error(request.path, "column " + Quoted(name) + " is used twice");
+  }
+  CheckGroupings(request, dimensions);
+}
 
 std::unique_ptr<OmOutputTree> BuildCrosstab(const Request& request, const Progress& progress) {
   CheckRequest(request);

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "Crosstab.h"
 #include "Demo.h"
 #include "Document.h"
@@ -95,24 +96,6 @@ void WriteAtomically(const std::string& path, const std::string& text) {
   }
 }
 
-// "city=country,region" groups city under country and then region.
-omcrosstab::Grouping ParseGrouping(const std::string& text) {
-  const std::size_t equals = text.find('=');
-  if (equals == std::string::npos || equals == 0 || equals + 1 == text.size()) {
-    throw CLI::ValidationError("--group", "expected COLUMN=BY[,BY...], got '" + text + "'");
-  }
-  omcrosstab::Grouping grouping;
-  grouping.column = text.substr(0, equals);
-  std::string rest = text.substr(equals + 1);
-  for (std::size_t start = 0;;) {
-    const std::size_t comma = rest.find(',', start);
-    grouping.by.push_back(rest.substr(start, comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return grouping;
-}
-
 // Whether path names a saved document rather than a CSV file: it ends in
 // ".json", in any case.
 bool IsSavedDocument(const std::string& path) {
@@ -147,37 +130,19 @@ int main(int argc, char** argv) {
       "omtree-view"};
   bool demo = false;
   std::string input;
+  omcrosstab::CommandLine crosstab;
   omcrosstab::Request request;
-  std::string statistic = "count";
-  bool sorted = false;
-  std::vector<std::string> groupings;
   std::string format = "text";
   std::string output;
   omrender::Options options;
 
-  app.add_option("FILE", input,
-                 "A saved document to show (FILE.json, as --format json writes it), or a CSV file "
-                 "to crosstabulate (UTF-8, RFC 4180 quoting, a header of column names).");
+  CLI::Option* file = app.add_option(
+      "FILE", input,
+      "A saved document to show (FILE.json, as --format json writes it), or a CSV file to "
+      "crosstabulate (UTF-8, RFC 4180 quoting, a header of column names).");
   app.add_flag("--demo", demo, "Render the built-in demo document (one item of every kind).")
       ->excludes("FILE");
-  auto names = [&](const char* name, std::vector<std::string>& into, const char* what) {
-    return app.add_option(name, into, what)->delimiter(',')->needs("FILE");
-  };
-  names("--rows", request.rows, "Row columns, outermost first (comma-separated or repeated).");
-  names("--cols", request.columns, "Column columns, outermost first.");
-  names("--layers", request.layers, "Layer columns, outermost first.");
-  app.add_option("--stat", statistic, "The cells: count (default), sum or mean of --value.")
-      ->check(CLI::IsMember({"count", "sum", "mean"}))
-      ->needs("FILE");
-  app.add_option("--value", request.valueColumn, "The numeric column of a sum or mean.")
-      ->needs("FILE");
-  app.add_flag("--sort", sorted,
-               "Categories sorted by label (byte order) instead of by first appearance.")
-      ->needs("FILE");
-  app.add_option("--group", groupings,
-                 "Group a dimension's categories by other columns, outermost first: "
-                 "COLUMN=BY[,BY...]; may be repeated.")
-      ->needs("FILE");
+  crosstab.AddTo(app, file);
   app.add_option("--format", format, "Output format: text (default), html or json.")
       ->check(CLI::IsMember({"text", "html", "json"}));
   app.add_option("-o,--output", output,
@@ -201,7 +166,9 @@ int main(int argc, char** argv) {
       "  omtree-view --demo --format json -o report.json && omtree-view report.json --transpose\n"
       "  omtree-view survey.csv --rows region --cols sex --layers year --format html -o out.html\n"
       "  omtree-view survey.csv --rows city --group city=country --cols sex --stat mean "
-      "--value income\n");
+      "--value income\n"
+      "  omtree-view counts.csv --rows sex --cols admitted --weight frequency "
+      "--stat count,rowpct --totals --chisq\n");
   try {
     app.parse(argc, argv);
     if (!demo && input.empty()) {
@@ -209,22 +176,15 @@ int main(int argc, char** argv) {
     }
     // The crosstab options need a FILE (CLI11 checks that); a saved
     // document is shown as it is.
-    const bool crosstab = !input.empty() && !IsSavedDocument(input);
-    if (!input.empty() && !crosstab &&
-        (!request.rows.empty() || !request.columns.empty() || !request.layers.empty() ||
-         !request.valueColumn.empty() || sorted || !groupings.empty() || statistic != "count")) {
-      throw CLI::ValidationError(
-          "--rows, --cols, --layers, --stat, --value, --sort and --group crosstabulate a CSV "
-          "file; they do not apply to a saved document");
+    if (!input.empty() && IsSavedDocument(input)) {
+      if (crosstab.AnyGiven()) {
+        throw CLI::ValidationError(
+            "the crosstab options (--rows, --cols, --stat, ...) apply to a CSV file, not to a "
+            "saved document");
+      }
+    } else if (!input.empty()) {
+      request = crosstab.MakeRequest(input);
     }
-    if (crosstab && request.rows.empty() && request.columns.empty()) {
-      throw CLI::ValidationError("a crosstabulation needs --rows or --cols");
-    }
-    if (statistic != "count" && request.valueColumn.empty()) {
-      throw CLI::ValidationError("--stat " + statistic + " needs --value");
-    }
-    for (const std::string& text : groupings)
-      request.groupings.push_back(ParseGrouping(text));
   } catch (const CLI::CallForHelp&) {
     std::cout << app.help();
     return 0;
@@ -242,12 +202,6 @@ int main(int argc, char** argv) {
       document = OpenDocument(input);
       title = input;
     } else {
-      request.path = input;
-      request.statistic = statistic == "sum"    ? omcrosstab::Statistic::kSum
-                          : statistic == "mean" ? omcrosstab::Statistic::kMean
-                                                : omcrosstab::Statistic::kCount;
-      request.order =
-          sorted ? omcrosstab::CategoryOrder::kLabel : omcrosstab::CategoryOrder::kFirstAppearance;
       ProgressLine progress(input);
       document = omcrosstab::BuildCrosstab(
           request, [&](std::uint64_t read, std::uint64_t total) { progress.Update(read, total); });

@@ -147,7 +147,7 @@ void LayOutCells(const ShownLayer& layer, LayerLayout& layout) {
       const OmCellText* value = CellAt(layer, layer.shownRows[r], layer.shownColumns[c], index);
       LayoutCell& cell = row[layout.labelColumns + c];
       cell.text = Shown(value);
-      cell.number = dynamic_cast<const OmNumber*>(value) != nullptr;
+      cell.number = CellNumber(value) != nullptr;
     }
   }
 }
@@ -208,6 +208,22 @@ std::string FootnoteMark(int number) {
     if (n < 26) break;
   }
   return mark;
+}
+
+const OmNumber* CellNumber(const OmCellText* text) {
+  const auto* composite = dynamic_cast<const OmComposite*>(text);
+  if (composite == nullptr) return dynamic_cast<const OmNumber*>(text);
+  using PartNode = OmComposite::PartTree::ConstNode;
+  const PartNode root = composite->Parts().Root();
+  const auto hasContent = [](const OmCellText* part) {
+    return part != nullptr && part->TextLength() > 0;
+  };
+  if (hasContent(*root)) return dynamic_cast<const OmNumber*>(*root);
+  if (root.IsLeaf()) return nullptr;
+  for (PartNode part = root.FirstChild(); part != root.EndChild(); ++part) {
+    if (hasContent(*part)) return dynamic_cast<const OmNumber*>(*part);
+  }
+  return nullptr;
 }
 
 ShownText Shown(const OmCellText* text) {

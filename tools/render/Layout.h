@@ -46,6 +46,14 @@ struct ShownText {
 // text as shown; empty for null.
 ShownText Shown(const OmCellText* text);
 
+// The number a data cell holds: the cell itself when it is an OmNumber, or
+// the number a composite leads with, a number followed by a unit (the
+// crosstab's percentages, "37.5" and "%"): its root part when that has
+// content, else its root's first child part with content, when that part
+// is an OmNumber. Null for every other text and for null. Such a cell is
+// shown right-aligned, and the JSON export writes the number's value.
+const OmNumber* CellNumber(const OmCellText* text);
+
 // The lines of text: a line break is LF, CR LF or a lone CR. An empty text
 // is one empty line, and a break at the end leaves an empty last line.
 std::vector<std::string> SplitLines(const std::string& text);
