@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
   libcli11-dev libutf8proc-dev doxygen libabsl-dev
   libcsv-dev nlohmann-json3-dev libboost-math-dev chromium chromium-driver
-  python3 python3-selenium python3-jsonschema
+  python3 python3-selenium python3-jsonschema python3-pandas
 )
 
 missing=()

@@ -30,8 +30,10 @@
 #include "Demo.h"
 #include "Document.h"
 #include "Html.h"
+#include "Markdown.h"
 #include "Pivot.h"
 #include "Render.h"
+#include "TidyCsv.h"
 
 namespace {
 
@@ -117,6 +119,8 @@ std::string Render(OmOutputTree& document, const std::string& format,
                    const omrender::Options& options, const std::string& title) {
   if (format == "html") return omrender::RenderHtml(document, options, title);
   if (format == "json") return omdoc::Save(document, omdoc::SaveOptions{true, options});
+  if (format == "markdown") return omrender::RenderMarkdown(document, options);
+  if (format == "csv") return omrender::RenderTidyCsv(document);
   return omrender::RenderDocument(document, options);
 }
 
@@ -143,8 +147,11 @@ int main(int argc, char** argv) {
   app.add_flag("--demo", demo, "Render the built-in demo document (one item of every kind).")
       ->excludes("FILE");
   crosstab.AddTo(app, file);
-  app.add_option("--format", format, "Output format: text (default), html or json.")
-      ->check(CLI::IsMember({"text", "html", "json"}));
+  app.add_option("--format", format,
+                 "Output format: text (default), html, json, markdown (pipe tables), csv (tidy: "
+                 "one record per stored cell of every table, with a column per dimension and "
+                 "group level and a \"value\" column) or latex.")
+      ->check(CLI::IsMember({"text", "html", "json", "markdown", "csv", "latex"}));
   app.add_option("-o,--output", output,
                  "Write to this file (replaced only when the whole output is ready) instead of "
                  "standard output.");
