@@ -30,6 +30,7 @@
 #include "Demo.h"
 #include "Document.h"
 #include "Html.h"
+#include "Latex.h"
 #include "Markdown.h"
 #include "Pivot.h"
 #include "Render.h"
@@ -116,11 +117,12 @@ std::unique_ptr<OmOutputTree> OpenDocument(const std::string& path) {
 }
 
 std::string Render(OmOutputTree& document, const std::string& format,
-                   const omrender::Options& options, const std::string& title) {
+                   const omrender::Options& options, const std::string& title, bool standalone) {
   if (format == "html") return omrender::RenderHtml(document, options, title);
   if (format == "json") return omdoc::Save(document, omdoc::SaveOptions{true, options});
   if (format == "markdown") return omrender::RenderMarkdown(document, options);
   if (format == "csv") return omrender::RenderTidyCsv(document);
+  if (format == "latex") return omrender::RenderLatex(document, options, standalone);
   return omrender::RenderDocument(document, options);
 }
 
@@ -160,6 +162,10 @@ int main(int argc, char** argv) {
                "Leave out the rows, columns and layers of a table that hold no cell.");
   app.add_flag("--names-in-corner", options.namesInCorner,
                "Show the row dimensions' names in the corner instead of the row labels.");
+  bool standalone = false;
+  app.add_flag("--standalone", standalone,
+               "With --format latex, a whole document that pdflatex compiles instead of a "
+               "fragment to \\input.");
   bool transpose = false;
   app.add_flag("--transpose", transpose,
                "Swap the rows and columns of every table (the layers stay).");
@@ -180,6 +186,9 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
     if (!demo && input.empty()) {
       throw CLI::ValidationError("nothing to render; give a FILE or --demo");
+    }
+    if (standalone && format != "latex") {
+      throw CLI::ValidationError("--standalone applies to --format latex only");
     }
     // The crosstab options need a FILE (CLI11 checks that); a saved
     // document is shown as it is.
@@ -215,7 +224,7 @@ int main(int argc, char** argv) {
       title = input;
     }
     if (transpose) omdoc::Transpose(*document);
-    const std::string text = Render(*document, format, options, title);
+    const std::string text = Render(*document, format, options, title, standalone);
     if (output.empty()) {
       std::cout << text << std::flush;
       if (!std::cout) throw Failure{"standard output: cannot write"};
