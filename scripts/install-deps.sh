@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
   libcli11-dev libutf8proc-dev doxygen libabsl-dev
   libcsv-dev nlohmann-json3-dev libboost-math-dev chromium chromium-driver
-  python3 python3-selenium python3-jsonschema python3-pandas
+  python3 python3-selenium python3-jsonschema python3-pandas nodejs
 )
 
 missing=()
@@ -17,6 +17,10 @@ for package in "${packages[@]}"; do
     missing+=("$package")
   fi
 done
+# Some nodejs builds bring npm with them; Debian's does not.
+if ! command -v npm >/dev/null; then
+  missing+=(npm)
+fi
 
 if [ ${#missing[@]} -eq 0 ]; then
   exit 0

@@ -21,6 +21,9 @@ fi
 
 scripts/install-deps.sh
 
+echo "== HTML checkers (tests/tools/npm)"
+(cd tests/tools/npm && npm ci --no-audit --no-fund)
+
 echo "== Formatting"
 mapfile -t sources < <(git ls-files '*.h' '*.cc' 2>/dev/null || find backend platform tests examples -name '*.h' -o -name '*.cc')
 clang-format --dry-run --Werror "${sources[@]}"

@@ -144,7 +144,8 @@ TEST(HtmlEscaping, HostileTexts) {
 
   const std::string html = omrender::RenderHtml(tree, omrender::Options(), hostile);
   const std::string tags =
-      "(<(!DOCTYPE|/?(html|head|meta|title|style|body|h1|h2|p|pre|code|br|table|caption|div|"
+      "(<(!DOCTYPE|/?(html|head|meta|title|style|body|main|section|h1|h2|p|pre|code|br|table|"
+      "caption|div|"
       "thead|tbody|tfoot|tr|th|td|sup))[ >])";
   EXPECT_EQ(Matches(html, "(<)").size(), Matches(html, tags).size()) << "a tag not the exporter's";
   EXPECT_EQ(Matches(html, "(&)").size(), Matches(html, "(&(amp|lt|gt|quot|#39);)").size());
@@ -159,6 +160,51 @@ TEST(HtmlEscaping, HostileTexts) {
                             "&quot;d&quot;", "&lt;l&gt;: &lt;l1&gt;"}) {
     EXPECT_NE(html.find(label), std::string::npos) << label;
   }
+}
+
+// A table with two layer dimensions: one select per dimension, labelled by
+// its name, whose options are its categories below the root (group and
+// leaf, plain text); each layer's table named by its options' positions;
+// the script once. One layer alone needs no selection and no script.
+TEST(HtmlLayerSelection, SelectsAndLayerKeys) {
+  OmOutputTree tree;
+  auto* table = new OmPivotTable(Text("Layered"), Text("Layered"), false);
+  tree.Root().AppendChild(table);
+  AddDimension(*table, "Rows", {Leaf("r")});
+  AddDimension(*table, "Cols", {Leaf("c")});
+  AddDimension(*table, "<y>&", {Group("G&", {Leaf("<a>"), Leaf("b")}), Leaf("c")});
+  AddDimension(*table, "Wave", {Leaf("s\nx<sup>"), Leaf("t")});
+  table->Cell({0, 0, 1, 1}, OmNumber(7));
+  table->Rows().push_back(0);
+  table->Columns().push_back(1);
+  // The last layer dimension listed changes slowest: its select comes first.
+  table->Layers().push_back(3);
+  table->Layers().push_back(2);
+  table->EndTable();
+  const std::string html = omrender::RenderHtml(tree, omrender::Options(), "Layers");
+
+  EXPECT_EQ(Matches(html, "<label for=\"([^\"]*)\">"),
+            (std::vector<std::string>{"pivot1-layer0", "pivot1-layer1"}));
+  EXPECT_EQ(Matches(html, "<select id=\"([^\"]*)\">"),
+            (std::vector<std::string>{"pivot1-layer0", "pivot1-layer1"}));
+  EXPECT_EQ(Matches(html, "<label[^>]*>([^<]*)</label>"),
+            (std::vector<std::string>{"&lt;y&gt;&amp;", "Wave"}));
+  EXPECT_EQ(
+      Matches(html, "<option value=\"\\d\">([^<]*)</option>"),
+      (std::vector<std::string>{"G&amp; / &lt;a&gt;", "G&amp; / b", "c", "s x&lt;sup&gt;", "t"}));
+  EXPECT_EQ(Matches(html, "<table data-layer=\"([^\"]*)\">"),
+            (std::vector<std::string>{"0 0", "0 1", "1 0", "1 1", "2 0", "2 1"}));
+  EXPECT_EQ(Matches(html, "<table data-layer=\"1 1\">\n<caption>[^<]*((<div.*?</div>)+)").at(0),
+            "<div class=\"layer\">&lt;y&gt;&amp;: G&amp; / b</div>"
+            "<div class=\"layer\">Wave: t</div>");
+  EXPECT_EQ(Matches(html, "(<script>)").size(), 1u);
+  EXPECT_EQ(Matches(html, "(<div class=\"layer-select\" hidden>)").size(), 1u);
+
+  omrender::Options one;
+  one.layer = 3;
+  const std::string single = omrender::RenderHtml(tree, one, "Layers");
+  EXPECT_EQ(Matches(single, "(<table data-layer)"), std::vector<std::string>{});
+  EXPECT_EQ(Matches(single, "(<select|<script)").size(), 0u);
 }
 
 // Each kind of line break (LF, CR LF, a lone CR) in a row label, a column

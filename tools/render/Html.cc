@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <deque>
 #include <vector>
 
 #include "Layout.h"
@@ -21,7 +22,49 @@ const char kStyle[] =
     "td.number { text-align: right; }\n"
     "td.corner { vertical-align: bottom; }\n"
     "tfoot td { border: none; font-size: smaller; }\n"
-    "pre.log { background: #f4f4f4; padding: 0.5em; }\n";
+    "pre.log { background: #f4f4f4; padding: 0.5em; }\n"
+    ".layer-select { margin: 0.5em 0; }\n"
+    ".layer-select select { margin: 0 1em 0 0.25em; }\n"
+    ".layer-select p { margin: 0.25em 0; font-style: italic; }\n"
+    // On paper nothing can be chosen: every layer stands, also those the
+    // script hid, and no table is cut by a page break where avoidable.
+    "@media print {\n"
+    "  body { margin: 0; color: #000; background: #fff; }\n"
+    "  .layer-select { display: none; }\n"
+    "  .pivot > table { display: table; }\n"
+    "  table { break-inside: avoid; page-break-inside: avoid; }\n"
+    "  th, td { border-color: #000; }\n"
+    "  pre.log { background: none; border: 1px solid #000; }\n"
+    "}\n";
+
+// Shows one layer of each table with a layer selection at a time, the one
+// its selects name, and says which (or that no shown layer has that
+// combination) in the status line. Only the page's markup is read, so no
+// label ever stands in the script. Without script the selects stay hidden
+// and every layer shows.
+const char kScript[] =
+    "document.querySelectorAll('section.pivot').forEach(function (pivot) {\n"
+    "  var controls = pivot.querySelector('.layer-select');\n"
+    "  if (!controls) return;\n"
+    "  var selects = Array.from(controls.querySelectorAll('select'));\n"
+    "  var tables = Array.from(pivot.querySelectorAll('table[data-layer]'));\n"
+    "  var status = controls.querySelector('[role=status]');\n"
+    "  function update() {\n"
+    "    var key = selects.map(function (select) { return select.value; }).join(' ');\n"
+    "    var shown = null;\n"
+    "    tables.forEach(function (table) {\n"
+    "      table.hidden = table.dataset.layer !== key;\n"
+    "      if (!table.hidden) shown = table;\n"
+    "    });\n"
+    "    status.textContent = shown === null ? 'No such layer: it shows no cells.' :\n"
+    "      'Showing ' + Array.from(shown.querySelectorAll('caption .layer'), function (line) {\n"
+    "        return line.textContent;\n"
+    "      }).join('; ') + '.';\n"
+    "  }\n"
+    "  selects.forEach(function (select) { select.addEventListener('change', update); });\n"
+    "  controls.hidden = false;\n"
+    "  update();\n"
+    "});\n";
 
 std::string Escape(const std::string& text) {
   std::string escaped;
@@ -56,6 +99,15 @@ std::string EscapeLines(const std::string& text) {
   for (std::size_t i = 1; i < lines.size(); ++i)
     html += "<br>" + Escape(lines[i]);
   return html;
+}
+
+// A text where markup cannot stand (an option, a label): escaped, its lines
+// joined by spaces, without footnote marks.
+std::string PlainText(const ShownText& text) {
+  std::string plain;
+  for (const std::string& line : SplitLines(text.text))
+    plain += (plain.empty() ? "" : " ") + line;
+  return Escape(plain);
 }
 
 // A text as HTML: escaped with its line breaks, its footnote marks in one
@@ -166,21 +218,110 @@ std::string Foot(const OmPivotTable& table, std::size_t width) {
   return rows.empty() ? "" : "<tfoot>\n" + rows + "</tfoot>\n";
 }
 
+// The layer dimensions of a table as its selects offer them: each one's
+// name and the categories its shown layers select, in the order they first
+// appear, which is their display order since the layers run through the
+// categories in order.
+struct LayerChoice {
+  std::string name;
+  // The category subscripts in the table's dimension, and the option text
+  // of each: its labels below the root as the caption shows them.
+  std::vector<int> subscripts;
+  std::vector<std::string> options;
+};
+
+// The positions, among the choices' options, of the categories that the
+// current layer selects; adds the categories not met before to choices.
+std::vector<std::size_t> LayerPositions(const ShownLayer& layer,
+                                        std::vector<LayerChoice>& choices) {
+  OmDisplayLayerHeading& layers = layer.layers;
+  std::vector<int> index;
+  layers.Fill(index);
+  std::vector<std::size_t> positions;
+  for (int i = 0; i < layers.NDimensions(); ++i) {
+    const int dimension = layers.getDimensionIndex(i);
+    if (dimension < 0) continue;
+    OmDisplayLayerHeading::ConstNode* root = nullptr;
+    OmDisplayLayerHeading::ConstNode* leaf = nullptr;
+    layers.DimCatNodes(i, root, leaf);
+    if (leaf == nullptr) continue;
+    const std::size_t choice = positions.size();
+    if (choice == choices.size()) {
+      // The select needs a name even when the table hides the dimension's.
+      const std::string name = PlainText(Shown(root->Value().Text()));
+      choices.push_back(
+          {name.empty() ? "Layer dimension " + std::to_string(choice + 1) : name, {}, {}});
+    }
+    LayerChoice& options = choices[choice];
+    const int subscript = index[static_cast<std::size_t>(dimension)];
+    const auto found = std::find(options.subscripts.begin(), options.subscripts.end(), subscript);
+    positions.push_back(static_cast<std::size_t>(found - options.subscripts.begin()));
+    if (found != options.subscripts.end()) continue;
+    std::string text;
+    const std::deque<OmDisplayLayerHeading::ConstNode*> path = layers.Nodes(i);
+    for (std::size_t l = 1; l < path.size(); ++l) {
+      if (path[l] != nullptr)
+        text += (text.empty() ? "" : " / ") + PlainText(Shown(path[l]->Value().Text()));
+    }
+    options.subscripts.push_back(subscript);
+    options.options.push_back(text.empty() ? PlainText(Shown(leaf->Value().Text())) : text);
+  }
+  return positions;
+}
+
+// One layer's <table> without its start tag, which carries the layer's key
+// when the table has a layer selection.
 std::string LayerTable(const ShownLayer& layer) {
   const OmPivotTable& table = layer.table;
   const LayerLayout layout = LayOutLayer(layer);
-  return "<table>\n" + Caption(Shown(TableTitle(table)), layout) + Head(layout) + Body(layout) +
+  return Caption(Shown(TableTitle(table)), layout) + Head(layout) + Body(layout) +
          Foot(table, layout.Empty() ? 1 : layout.Width()) + "</table>\n";
 }
 
-// Every layer to show of a table, one <table> each.
-std::string TableHtml(OmPivotTable& table, const Options& options) {
-  std::string html;
-  ForEachShownLayer(table, options, [&](const ShownLayer& layer) { html += LayerTable(layer); });
-  if (html.empty()) {
-    html = "<p class=\"empty\">" + Inline(TableTitle(table)) + ": no layer to show.</p>\n";
+// The selects of a table's layer selection, hidden until the script shows
+// them, and the status line that says which layer shows. Each select's id
+// is unique in the page through the table's number.
+std::string LayerSelect(const std::vector<LayerChoice>& choices, int number) {
+  std::string html = "<div class=\"layer-select\" hidden>\n";
+  for (std::size_t c = 0; c < choices.size(); ++c) {
+    const std::string id = "pivot" + std::to_string(number) + "-layer" + std::to_string(c);
+    html += "<label for=\"" + id + "\">" + choices[c].name + "</label><select id=\"" + id + "\">";
+    for (std::size_t o = 0; o < choices[c].options.size(); ++o)
+      html += "<option value=\"" + std::to_string(o) + "\">" + choices[c].options[o] + "</option>";
+    html += "</select>\n";
   }
-  return html;
+  return html + "<p role=\"status\"></p>\n</div>\n";
+}
+
+// A table in its <section class="pivot">: every layer to show, one <table>
+// each, after a layer selection when there are several. Each of those
+// tables has a data-layer attribute: the positions of its categories among
+// the selects' options, space-separated as the script joins the selects'
+// values. Sets selects when it wrote a selection.
+std::string TableHtml(OmPivotTable& table, const Options& options, int number, bool& selects) {
+  std::vector<LayerChoice> choices;
+  std::vector<std::string> keys;
+  std::vector<std::string> tables;
+  ForEachShownLayer(table, options, [&](const ShownLayer& layer) {
+    std::string key;
+    for (std::size_t position : LayerPositions(layer, choices))
+      key += (key.empty() ? "" : " ") + std::to_string(position);
+    keys.push_back(key);
+    tables.push_back(LayerTable(layer));
+  });
+  std::string html = "<section class=\"pivot\">\n";
+  if (tables.empty()) {
+    return html + "<p class=\"empty\">" + Inline(TableTitle(table)) +
+           ": no layer to show.</p>\n</section>\n";
+  }
+  const bool select = tables.size() > 1 && !choices.empty();
+  if (select) {
+    selects = true;
+    html += LayerSelect(choices, number);
+  }
+  for (std::size_t k = 0; k < tables.size(); ++k)
+    html += (select ? "<table data-layer=\"" + keys[k] + "\">\n" : "<table>\n") + tables[k];
+  return html + "</section>\n";
 }
 
 // Writes the body of the page, one item after the other.
@@ -241,7 +382,13 @@ class DocumentWriter : public OmOutputPart::Visitor {
     Summary("Answer tree: ", tree.OutlineText(), AnswerTreeSummary(tree));
   }
 
-  void Visit(OmPivotTable& table) override { _html += TableHtml(table, _options); }
+  void Visit(OmPivotTable& table) override {
+    _html += TableHtml(table, _options, ++_tables, _selects);
+  }
+
+  // Whether a table of the page has a layer selection, which needs the
+  // script.
+  bool Selects() const { return _selects; }
 
  private:
   void Heading(const OmCellText* text) {
@@ -257,14 +404,21 @@ class DocumentWriter : public OmOutputPart::Visitor {
   const Options& _options;
   std::string _html;
   int _level = 1;
+  int _tables = 0;
+  bool _selects = false;
 };
 
 }  // namespace
 
 std::string RenderHtml(OmOutputTree& tree, const Options& options, const std::string& title) {
+  DocumentWriter writer(options);
+  const std::string content = writer.Write(tree);
+  const std::string script =
+      writer.Selects() ? "<script>\n" + std::string(kScript) + "</script>\n" : "";
   return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
          Escape(title.empty() ? "Output" : title) + "</title>\n<style>\n" + kStyle +
-         "</style>\n</head>\n<body>\n" + DocumentWriter(options).Write(tree) + "</body>\n</html>\n";
+         "</style>\n</head>\n<body>\n<main>\n" + content + "</main>\n" + script +
+         "</body>\n</html>\n";
 }
 
 }  // namespace omrender

@@ -1,11 +1,12 @@
 // HTML export of output documents, written against the library's public
 // interface only: one standalone HTML5 page per document, with a small
-// embedded style sheet, no scripts and no external resources. Every text is
+// embedded style sheet (a print style sheet in it), no external resources
+// and a script only for the layer selection. Every text is
 // escaped, and each line break in it (LF, CR LF or a lone CR) becomes <br>
 // except in a log's <pre>; the same document and options always give the
 // same page.
 //
-// The outline reads top to bottom. Headings and procedure headings become
+// The outline reads top to bottom, inside <main>. Headings and procedure headings become
 // <h1>..<h6> by their level (the root <h1>, deeper levels capped at <h6>),
 // a procedure's command follows in <p class="command">. A text block is its
 // title (<p class="item-title">) and its lines in one <p>, a log its lines
@@ -13,7 +14,16 @@
 // models and answer trees are one-line <p class="summary"> as in the text
 // renderer.
 //
-// Each shown layer of a pivot table is a <table> of its own:
+// A pivot table is a <section class="pivot">, and each of its shown layers
+// a <table> in it. With more than one layer shown, a layer selection comes
+// first: a <div class="layer-select" hidden> with a labelled <select> per
+// layer dimension (options: the categories of the shown layers) and a
+// role="status" line, and each <table> has data-layer, the positions of its
+// categories among the options ("1 0"). The page's one script then shows
+// the selection and only the chosen layer's table, or none and "No such
+// layer" in the status line; without script every layer shows, as it does
+// in print, where the selection is left out.
+// Each <table>:
 // - <caption>: the table's title, then one <div class="layer"> per line of
 //   layer labels ("Year: 2025").
 // - <thead>: the head rows. The corner is one blank <td> over all head rows
