@@ -1,6 +1,6 @@
 #!/bin/sh
 # The omtree-view command's contract, end to end: exit statuses, messages
-# that name the file, line and column, the three formats, and output files
+# that name the file, line and column, the four formats, and output files
 # that are replaced whole or not at all.
 #
 #   omtree_view_test.sh OMTREE_VIEW PYTHON3
@@ -133,6 +133,18 @@ expect 0 "" --demo -o "$work/kept.txt"
 grep -q "Respondents by Region and Sex" "$work/kept.txt" || fail "a successful run did not replace the file"
 leftovers=$(find "$work" -name '*.txt.*' | wc -l)
 [ "$leftovers" -eq 0 ] || fail "temporary files left behind"
+# A workbook goes the same way: replaced whole, never half-written, and
+# only with -o.
+echo "previous" >"$work/kept.xlsx"
+expect 1 "number.csv" "$work/number.csv" --rows region --stat sum --value income \
+  --format xlsx -o "$work/kept.xlsx"
+[ "$(cat "$work/kept.xlsx")" = "previous" ] || fail "a failed run changed the workbook"
+expect 2 "name it with -o" --demo --format xlsx
+expect 1 "cannot create" --demo --format xlsx -o "$work/no/such/dir/out.xlsx"
+expect 0 "" --demo --format xlsx -o "$work/kept.xlsx"
+head -c 2 "$work/kept.xlsx" | grep -q "PK" || fail "the workbook is not a zip archive"
+leftovers=$(find "$work" -name '*.xlsx.*' | wc -l)
+[ "$leftovers" -eq 0 ] || fail "temporary workbooks left behind"
 
 # Saved documents: the demo saved and opened again shows what the demo
 # shows, and saves again byte for byte.

@@ -1,4 +1,5 @@
-// omtree-view: renders output documents as text, HTML or JSON. The document
+// omtree-view: renders output documents as text, HTML, JSON or an Excel
+// workbook (XLSX). The document
 // is the built-in demo, a saved document (a FILE ending in .json, read with
 // omdoc::Load), or a crosstabulation of a CSV file (any other FILE).
 //
@@ -6,7 +7,8 @@
 // names the file, and the line and column where there is one), 2 on a usage
 // error. Output named with -o is written to a temporary file in the same
 // directory and renamed into place, so a failure never leaves a half-written
-// file behind.
+// file behind. A workbook is binary and needs -o: libxlsxwriter writes it
+// to the temporary file by name.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,6 +37,7 @@
 #include "Pivot.h"
 #include "Render.h"
 #include "TidyCsv.h"
+#include "Xlsx.h"
 
 namespace {
 
@@ -67,25 +70,21 @@ class ProgressLine {
   int _percent = -1;
 };
 
-// Writes text to path through a temporary file in the same directory that
-// is renamed over path at the end.
-void WriteAtomically(const std::string& path, const std::string& text) {
+// Replaces path with a file that write fills: write gets the name of a new
+// temporary file in the same directory, which is renamed over path when
+// write returns and removed when it throws.
+template <typename Write>
+void ReplaceAtomically(const std::string& path, Write write) {
   std::string temporary = path + ".XXXXXX";
   const int descriptor = mkstemp(temporary.data());
   if (descriptor < 0)
     throw Failure{path + ": cannot create a temporary file: " + std::strerror(errno)};
-  std::FILE* file = fdopen(descriptor, "wb");
-  if (file == nullptr) {
-    close(descriptor);
+  close(descriptor);
+  try {
+    write(temporary);
+  } catch (...) {
     std::remove(temporary.c_str());
-    throw Failure{path + ": " + std::strerror(errno)};
-  }
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int error = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    std::remove(temporary.c_str());
-    throw Failure{path + ": cannot write: " + std::strerror(written ? errno : error)};
+    throw;
   }
   // mkstemp makes the file readable by its owner only; give it the mode a
   // newly created file would have.
@@ -97,6 +96,19 @@ void WriteAtomically(const std::string& path, const std::string& text) {
     std::remove(temporary.c_str());
     throw Failure{path + ": cannot write: " + std::strerror(renameError)};
   }
+}
+
+// Writes text to path, replacing it whole or not at all.
+void WriteAtomically(const std::string& path, const std::string& text) {
+  ReplaceAtomically(path, [&](const std::string& temporary) {
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) throw Failure{path + ": " + std::strerror(errno)};
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int error = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed)
+      throw Failure{path + ": cannot write: " + std::strerror(written ? errno : error)};
+  });
 }
 
 // Whether path names a saved document rather than a CSV file: it ends in
@@ -130,7 +142,8 @@ std::string Render(OmOutputTree& document, const std::string& format,
 
 int main(int argc, char** argv) {
   CLI::App app{
-      "Renders an output document as text, HTML or JSON: the outline with its headings, text "
+      "Renders an output document as text, HTML, JSON or an Excel workbook: the outline with its "
+      "headings, text "
       "blocks, charts, models and answer trees, and every pivot table laid out layer by layer. "
       "The document is the built-in demo (--demo) or a crosstabulation of a CSV file.",
       "omtree-view"};
@@ -152,8 +165,14 @@ int main(int argc, char** argv) {
   app.add_option("--format", format,
                  "Output format: text (default), html, json, markdown (pipe tables), csv (tidy: "
                  "one record per stored cell of every table, with a column per dimension and "
-                 "group level and a \"value\" column) or latex.")
-      ->check(CLI::IsMember({"text", "html", "json", "markdown", "csv", "latex"}));
+                 "group level and a \"value\" column), latex, or xlsx (an Excel workbook; needs "
+                 "-o).")
+      ->check(CLI::IsMember({"text", "html", "json", "markdown", "csv", "latex", "xlsx"}));
+  std::string sheets = "document";
+  app.add_option("--sheets", sheets,
+                 "With --format xlsx: the whole document on one sheet (document, the default), or "
+                 "each table on a sheet of its own named from its title (tables).")
+      ->check(CLI::IsMember({"document", "tables"}));
   app.add_option("-o,--output", output,
                  "Write to this file (replaced only when the whole output is ready) instead of "
                  "standard output.");
@@ -178,6 +197,8 @@ int main(int argc, char** argv) {
       "  omtree-view --demo --hide-empty --names-in-corner\n"
       "  omtree-view --demo --format json -o report.json && omtree-view report.json --transpose\n"
       "  omtree-view survey.csv --rows region --cols sex --layers year --format html -o out.html\n"
+      "  omtree-view survey.csv --rows region --cols sex --format xlsx --sheets tables -o "
+      "out.xlsx\n"
       "  omtree-view survey.csv --rows city --group city=country --cols sex --stat mean "
       "--value income\n"
       "  omtree-view counts.csv --rows sex --cols admitted --weight frequency "
@@ -189,6 +210,9 @@ int main(int argc, char** argv) {
     }
     if (standalone && format != "latex") {
       throw CLI::ValidationError("--standalone applies to --format latex only");
+    }
+    if (format == "xlsx" && output.empty()) {
+      throw CLI::ValidationError("--format xlsx writes a file; name it with -o");
     }
     // The crosstab options need a FILE (CLI11 checks that); a saved
     // document is shown as it is.
@@ -224,6 +248,14 @@ int main(int argc, char** argv) {
       title = input;
     }
     if (transpose) omdoc::Transpose(*document);
+    if (format == "xlsx") {
+      omrender::XlsxOptions xlsx;
+      if (sheets == "tables") xlsx.sheets = omrender::XlsxOptions::Sheets::kTables;
+      ReplaceAtomically(output, [&](const std::string& temporary) {
+        omrender::WriteXlsx(*document, options, xlsx, temporary);
+      });
+      return 0;
+    }
     const std::string text = Render(*document, format, options, title, standalone);
     if (output.empty()) {
       std::cout << text << std::flush;
@@ -236,6 +268,9 @@ int main(int argc, char** argv) {
     return 1;
   } catch (const omcrosstab::InputError& error) {
     std::cerr << "omtree-view: " << error.what() << '\n';
+    return 1;
+  } catch (const omrender::XlsxError& error) {
+    std::cerr << "omtree-view: " << output << ": " << error.what() << '\n';
     return 1;
   } catch (const Failure& failure) {
     std::cerr << "omtree-view: " << failure.message << '\n';

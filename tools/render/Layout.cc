@@ -147,7 +147,7 @@ void LayOutCells(const ShownLayer& layer, LayerLayout& layout) {
       const OmCellText* value = CellAt(layer, layer.shownRows[r], layer.shownColumns[c], index);
       LayoutCell& cell = row[layout.labelColumns + c];
       cell.text = Shown(value);
-      cell.number = CellNumber(value) != nullptr;
+      cell.number = CellNumber(value);
     }
   }
 }

@@ -79,8 +79,10 @@ std::string AnswerTreeSummary(const OmAnswerTree& tree);
 // the first (top or left) of them; the others are marked covered.
 struct LayoutCell {
   ShownText text;
-  // A data cell holding a number, shown right-aligned.
-  bool number = false;
+  // The number a data cell holds (CellNumber), shown right-aligned; null
+  // for every other place. It points into the table, valid while the table
+  // is unchanged.
+  const OmNumber* number = nullptr;
   // Greater than 1 only for column labels and the corner text.
   std::size_t colspan = 1;
   // Greater than 1 only for row labels.
