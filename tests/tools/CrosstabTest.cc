@@ -28,7 +28,7 @@
 
 #include "Crosstab.h"
 #include "CsvReader.h"
-#include "Render.h"
+#include "Text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The save/load round trip of output documents (tools/document/Document.h)
+// The save/load round trip of output documents (tools/documents/Document.h)
 // as a property: for the random documents of many seeds, a saved document
 // loads as the same document, field by field, and saving the loaded
 // document gives the same text again. The documents come from the test
@@ -15,7 +15,7 @@
 #include <string>
 
 #include "tests/tools/DocumentModel.h"
-#include "tools/document/Document.h"
+#include "tools/documents/Document.h"
 
 namespace {
 

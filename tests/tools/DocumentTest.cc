@@ -31,7 +31,7 @@
 #include "Demo.h"
 #include "Document.h"
 #include "JsonText.h"
-#include "Render.h"
+#include "Text.h"
 #include "tests/backend/omtree/DisplayTestSupport.h"
 #include "tests/tools/GoldenFile.h"
 

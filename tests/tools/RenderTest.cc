@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "Demo.h"
-#include "Render.h"
+#include "Text.h"
 #include "TextWidth.h"
 #include "tests/backend/omtree/DisplayTestSupport.h"
 #include "tests/tools/GoldenFile.h"

@@ -35,7 +35,7 @@
 #include "Latex.h"
 #include "Markdown.h"
 #include "Pivot.h"
-#include "Render.h"
+#include "Text.h"
 #include "TidyCsv.h"
 #include "Xlsx.h"
 

@@ -33,8 +33,8 @@
 // other tables' dimensions empty. Labels and texts hold no footnote marks.
 // A document without pivot tables gives the header "value" alone.
 
-#ifndef OMTREE_TOOLS_RENDER_TIDYCSV_H_
-#define OMTREE_TOOLS_RENDER_TIDYCSV_H_
+#ifndef OMTREE_TOOLS_FORMATS_TIDYCSV_H_
+#define OMTREE_TOOLS_FORMATS_TIDYCSV_H_
 
 #include <string>
 
@@ -47,4 +47,4 @@ std::string RenderTidyCsv(OmOutputTree& tree);
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_TIDYCSV_H_
+#endif  // OMTREE_TOOLS_FORMATS_TIDYCSV_H_

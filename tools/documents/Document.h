@@ -22,8 +22,8 @@
 // The functions keep no state between calls and may run on several threads
 // at once for different documents.
 
-#ifndef OMTREE_TOOLS_DOCUMENT_DOCUMENT_H_
-#define OMTREE_TOOLS_DOCUMENT_DOCUMENT_H_
+#ifndef OMTREE_TOOLS_DOCUMENTS_DOCUMENT_H_
+#define OMTREE_TOOLS_DOCUMENTS_DOCUMENT_H_
 
 #include <cstdint>
 #include <iosfwd>
@@ -33,7 +33,7 @@
 #include <string_view>
 #include <utility>
 
-#include "Render.h"
+#include "Text.h"
 #include "backend/omtree/omtree.h"
 
 namespace omdoc {
@@ -90,4 +90,4 @@ std::unique_ptr<OmOutputTree> Load(std::istream& in, const std::string& name);
 
 }  // namespace omdoc
 
-#endif  // OMTREE_TOOLS_DOCUMENT_DOCUMENT_H_
+#endif  // OMTREE_TOOLS_DOCUMENTS_DOCUMENT_H_

@@ -14,8 +14,8 @@
 // An object is used from one thread; it is not copyable, as the parser
 // holds pointers to its members.
 
-#ifndef OMTREE_TOOLS_CROSSTAB_COMMANDLINE_H_
-#define OMTREE_TOOLS_CROSSTAB_COMMANDLINE_H_
+#ifndef OMTREE_TOOLS_DOCUMENTS_COMMANDLINE_H_
+#define OMTREE_TOOLS_DOCUMENTS_COMMANDLINE_H_
 
 #include <string>
 #include <vector>
@@ -57,4 +57,4 @@ class CommandLine {
 
 }  // namespace omcrosstab
 
-#endif  // OMTREE_TOOLS_CROSSTAB_COMMANDLINE_H_
+#endif  // OMTREE_TOOLS_DOCUMENTS_COMMANDLINE_H_

@@ -147,8 +147,8 @@
 // The functions here keep no state between calls and may run on several
 // threads at once for different requests.
 
-#ifndef OMTREE_TOOLS_CROSSTAB_CROSSTAB_H_
-#define OMTREE_TOOLS_CROSSTAB_CROSSTAB_H_
+#ifndef OMTREE_TOOLS_DOCUMENTS_CROSSTAB_H_
+#define OMTREE_TOOLS_DOCUMENTS_CROSSTAB_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -287,4 +287,4 @@ std::unique_ptr<OmOutputTree> BuildCrosstab(const Request& request, const Progre
 
 }  // namespace omcrosstab
 
-#endif  // OMTREE_TOOLS_CROSSTAB_CROSSTAB_H_
+#endif  // OMTREE_TOOLS_DOCUMENTS_CROSSTAB_H_

@@ -2,8 +2,8 @@
 // (East Asian) characters take two cells, combining marks none. Bytes that
 // are not valid UTF-8 count one cell each.
 
-#ifndef OMTREE_TOOLS_RENDER_TEXTWIDTH_H_
-#define OMTREE_TOOLS_RENDER_TEXTWIDTH_H_
+#ifndef OMTREE_TOOLS_FORMATS_TEXTWIDTH_H_
+#define OMTREE_TOOLS_FORMATS_TEXTWIDTH_H_
 
 #include <cstddef>
 #include <string>
@@ -19,4 +19,4 @@ std::string Pad(const std::string& text, std::size_t width, Align align);
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_TEXTWIDTH_H_
+#endif  // OMTREE_TOOLS_FORMATS_TEXTWIDTH_H_

@@ -40,12 +40,12 @@
 // after the text ("53<sup>a,b</sup>"). A layer with no cell shows
 // "(no cells)"; a table with no layer to show is a <p class="empty">.
 
-#ifndef OMTREE_TOOLS_RENDER_HTML_H_
-#define OMTREE_TOOLS_RENDER_HTML_H_
+#ifndef OMTREE_TOOLS_FORMATS_HTML_H_
+#define OMTREE_TOOLS_FORMATS_HTML_H_
 
 #include <string>
 
-#include "Render.h"
+#include "Text.h"
 #include "backend/omtree/omtree.h"
 
 namespace omrender {
@@ -56,4 +56,4 @@ std::string RenderHtml(OmOutputTree& tree, const Options& options, const std::st
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_HTML_H_
+#endif  // OMTREE_TOOLS_FORMATS_HTML_H_

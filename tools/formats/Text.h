@@ -14,8 +14,8 @@
 // and a shorter cell blank below its lines; everywhere else the text's
 // lines follow each other at the same indent.
 
-#ifndef OMTREE_TOOLS_RENDER_RENDER_H_
-#define OMTREE_TOOLS_RENDER_RENDER_H_
+#ifndef OMTREE_TOOLS_FORMATS_TEXT_H_
+#define OMTREE_TOOLS_FORMATS_TEXT_H_
 
 #include <string>
 
@@ -44,4 +44,4 @@ std::string RenderTable(OmPivotTable& table, const Options& options,
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_RENDER_H_
+#endif  // OMTREE_TOOLS_FORMATS_TEXT_H_

@@ -3,8 +3,8 @@
 // interface only. They change which dimensions stand in the rows, columns
 // and layers, never the dimensions, categories or cells themselves.
 
-#ifndef OMTREE_TOOLS_DOCUMENT_PIVOT_H_
-#define OMTREE_TOOLS_DOCUMENT_PIVOT_H_
+#ifndef OMTREE_TOOLS_DOCUMENTS_PIVOT_H_
+#define OMTREE_TOOLS_DOCUMENTS_PIVOT_H_
 
 #include "backend/omtree/omtree.h"
 
@@ -18,4 +18,4 @@ int Transpose(OmOutputTree& tree);
 
 }  // namespace omdoc
 
-#endif  // OMTREE_TOOLS_DOCUMENT_PIVOT_H_
+#endif  // OMTREE_TOOLS_DOCUMENTS_PIVOT_H_

@@ -5,8 +5,8 @@
 // a cell and on a label, title, caption and corner text), a text block, a
 // chart, a model and an answer tree.
 
-#ifndef OMTREE_TOOLS_RENDER_DEMO_H_
-#define OMTREE_TOOLS_RENDER_DEMO_H_
+#ifndef OMTREE_TOOLS_DOCUMENTS_DEMO_H_
+#define OMTREE_TOOLS_DOCUMENTS_DEMO_H_
 
 #include <memory>
 
@@ -18,4 +18,4 @@ std::unique_ptr<OmOutputTree> MakeDemoDocument();
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_DEMO_H_
+#endif  // OMTREE_TOOLS_DOCUMENTS_DEMO_H_

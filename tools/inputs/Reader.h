@@ -4,8 +4,8 @@
 // that the only thing to leave a reader is a LoadError (or std::bad_alloc),
 // and whatever a reader had built is destroyed on the way out.
 
-#ifndef OMTREE_TOOLS_DOCUMENT_READER_H_
-#define OMTREE_TOOLS_DOCUMENT_READER_H_
+#ifndef OMTREE_TOOLS_INPUTS_READER_H_
+#define OMTREE_TOOLS_INPUTS_READER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -101,4 +101,4 @@ std::unique_ptr<OmOutputTree> LoadVersion2(const Tape& tape, std::size_t items);
 
 }  // namespace omdoc::internal
 
-#endif  // OMTREE_TOOLS_DOCUMENT_READER_H_
+#endif  // OMTREE_TOOLS_INPUTS_READER_H_

@@ -33,13 +33,13 @@
 // grid (a spanning label widens the columns it spans when they are too
 // narrow together), capped at 80 characters.
 
-#ifndef OMTREE_TOOLS_RENDER_XLSX_H_
-#define OMTREE_TOOLS_RENDER_XLSX_H_
+#ifndef OMTREE_TOOLS_FORMATS_XLSX_H_
+#define OMTREE_TOOLS_FORMATS_XLSX_H_
 
 #include <stdexcept>
 #include <string>
 
-#include "Render.h"
+#include "Text.h"
 #include "backend/omtree/omtree.h"
 
 namespace omrender {
@@ -76,4 +76,4 @@ void WriteXlsx(OmOutputTree& tree, const Options& options, const XlsxOptions& xl
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_XLSX_H_
+#endif  // OMTREE_TOOLS_FORMATS_XLSX_H_

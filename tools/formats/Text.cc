@@ -1,4 +1,4 @@
-#include "Render.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <cstddef>

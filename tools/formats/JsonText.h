@@ -3,8 +3,8 @@
 // base64, the UTF-8 check that decides how a byte string is written, and the
 // shortest exact form of a number.
 
-#ifndef OMTREE_TOOLS_DOCUMENT_JSONTEXT_H_
-#define OMTREE_TOOLS_DOCUMENT_JSONTEXT_H_
+#ifndef OMTREE_TOOLS_FORMATS_JSONTEXT_H_
+#define OMTREE_TOOLS_FORMATS_JSONTEXT_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -104,4 +104,4 @@ std::string FormatFloat(float value);
 
 }  // namespace omdoc::internal
 
-#endif  // OMTREE_TOOLS_DOCUMENT_JSONTEXT_H_
+#endif  // OMTREE_TOOLS_FORMATS_JSONTEXT_H_

@@ -17,8 +17,8 @@
 // Failures are reported as omdoc::LoadError through Fail, never as
 // anything else; a tape is used from one thread at a time.
 
-#ifndef OMTREE_TOOLS_DOCUMENT_TAPE_H_
-#define OMTREE_TOOLS_DOCUMENT_TAPE_H_
+#ifndef OMTREE_TOOLS_INPUTS_TAPE_H_
+#define OMTREE_TOOLS_INPUTS_TAPE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -181,4 +181,4 @@ std::size_t FindMember(const Tape& tape, std::size_t object, std::string_view ke
 
 }  // namespace omdoc::internal
 
-#endif  // OMTREE_TOOLS_DOCUMENT_TAPE_H_
+#endif  // OMTREE_TOOLS_INPUTS_TAPE_H_

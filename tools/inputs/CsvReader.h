@@ -17,8 +17,8 @@
 // field's position is that of its first byte, the opening quote of a quoted
 // field; an empty field stands where it would begin.
 
-#ifndef OMTREE_TOOLS_CROSSTAB_CSVREADER_H_
-#define OMTREE_TOOLS_CROSSTAB_CSVREADER_H_
+#ifndef OMTREE_TOOLS_INPUTS_CSVREADER_H_
+#define OMTREE_TOOLS_INPUTS_CSVREADER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -74,4 +74,4 @@ bool IsUtf8(const char* data, std::size_t size);
 }  // namespace internal
 }  // namespace omcrosstab
 
-#endif  // OMTREE_TOOLS_CROSSTAB_CSVREADER_H_
+#endif  // OMTREE_TOOLS_INPUTS_CSVREADER_H_

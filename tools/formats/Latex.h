@@ -32,12 +32,12 @@
 // follow their text as \textsuperscript{a,b}. Characters beyond what
 // inputenc's utf8 and T1 know (CJK, for one) do not compile with pdflatex.
 
-#ifndef OMTREE_TOOLS_RENDER_LATEX_H_
-#define OMTREE_TOOLS_RENDER_LATEX_H_
+#ifndef OMTREE_TOOLS_FORMATS_LATEX_H_
+#define OMTREE_TOOLS_FORMATS_LATEX_H_
 
 #include <string>
 
-#include "Render.h"
+#include "Text.h"
 #include "backend/omtree/omtree.h"
 
 namespace omrender {
@@ -48,4 +48,4 @@ std::string RenderLatex(OmOutputTree& tree, const Options& options, bool standal
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_LATEX_H_
+#endif  // OMTREE_TOOLS_FORMATS_LATEX_H_

@@ -18,8 +18,8 @@
 // the outer column dimensions. A row label stands once, at the top of its
 // block of rows, defined alike.
 
-#ifndef OMTREE_TOOLS_RENDER_LAYOUT_H_
-#define OMTREE_TOOLS_RENDER_LAYOUT_H_
+#ifndef OMTREE_TOOLS_FORMATS_LAYOUT_H_
+#define OMTREE_TOOLS_FORMATS_LAYOUT_H_
 
 #include <cstddef>
 #include <deque>
@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "Render.h"
+#include "Text.h"
 #include "backend/omtree/omtree.h"
 
 namespace omrender {
@@ -140,4 +140,4 @@ LayerLayout LayOutLayer(const ShownLayer& layer);
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_LAYOUT_H_
+#endif  // OMTREE_TOOLS_FORMATS_LAYOUT_H_

@@ -35,12 +35,12 @@
 // text (LF, CR LF or a lone CR) becomes <br> (except in a log). Footnote
 // marks follow their text as <sup>a,b</sup>.
 
-#ifndef OMTREE_TOOLS_RENDER_MARKDOWN_H_
-#define OMTREE_TOOLS_RENDER_MARKDOWN_H_
+#ifndef OMTREE_TOOLS_FORMATS_MARKDOWN_H_
+#define OMTREE_TOOLS_FORMATS_MARKDOWN_H_
 
 #include <string>
 
-#include "Render.h"
+#include "Text.h"
 #include "backend/omtree/omtree.h"
 
 namespace omrender {
@@ -51,4 +51,4 @@ std::string RenderMarkdown(OmOutputTree& tree, const Options& options);
 
 }  // namespace omrender
 
-#endif  // OMTREE_TOOLS_RENDER_MARKDOWN_H_
+#endif  // OMTREE_TOOLS_FORMATS_MARKDOWN_H_
