@@ -21,7 +21,7 @@
 #include <string>
 
 #include "Crosstab.h"
-#include "Render.h"
+#include "Text.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "Latex.h"
 #include "Markdown.h"
-#include "Render.h"
+#include "Text.h"
 #include "TidyCsv.h"
 #include "Xlsx.h"
 
