@@ -1,5 +1,5 @@
 // Rendering large tables: to text, 100,000 display rows x 20 display
-// columns x 5 layers; to Markdown, tidy CSV and LaTeX, 100,000 rows x 10
+// columns x 5 layers; to text, HTML, Markdown, tidy CSV and LaTeX, 100,000 rows x 10
 // columns (1,000,000 cells); to an XLSX workbook, 1,000,000 number cells
 // (50,000 rows x 20 columns, one layer); every cell filled. Reports the
 // bytes written and the process's peak resident size.
@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "Html.h"
 #include "Latex.h"
 #include "Markdown.h"
 #include "Text.h"
@@ -83,6 +84,20 @@ void RenderLargeDocument(benchmark::State& state, Write write) {
   state.counters["rendered_MB"] = static_cast<double>(bytes) / 1e6;
   state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
+
+void BM_RenderLargeText(benchmark::State& state) {
+  RenderLargeDocument(state, [](OmOutputTree& tree) {
+    return omrender::RenderDocument(tree, omrender::Options());
+  });
+}
+BENCHMARK(BM_RenderLargeText)->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_RenderLargeHtml(benchmark::State& state) {
+  RenderLargeDocument(state, [](OmOutputTree& tree) {
+    return omrender::RenderHtml(tree, omrender::Options(), "Large");
+  });
+}
+BENCHMARK(BM_RenderLargeHtml)->Unit(benchmark::kSecond)->Iterations(1);
 
 void BM_RenderLargeMarkdown(benchmark::State& state) {
   RenderLargeDocument(state, [](OmOutputTree& tree) {
