@@ -1,5 +1,7 @@
 #include "JsonText.h"
 
+#include "TextWidth.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -187,37 +189,9 @@ void JsonWriter::Flush() {
 }
 
 bool IsUtf8(std::string_view bytes) {
-  const std::size_t size = bytes.size();
-  std::size_t i = 0;
-  while (i < size) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    // The length of the sequence and the range of its second byte, which
-    // shuts out overlong forms, surrogates and code points past U+10FFFF.
-    std::size_t length;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) low = 0xA0;
-      if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) low = 0x90;
-      if (lead == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (size - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if (k == 1 ? (next < low || next > high) : (next < 0x80 || next > 0xBF)) return false;
-    }
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = omrender::Utf8SequenceLength(bytes, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace omrender {
 
@@ -16,6 +17,11 @@ std::size_t DisplayWidth(const std::string& text);
 // the left (right-aligned) or on both sides (centred, the odd space right).
 enum class Align { kLeft, kRight, kCenter };
 std::string Pad(const std::string& text, std::size_t width, Align align);
+
+// The length of the UTF-8 sequence that starts at text[i], or 0 when the
+// bytes there are not one (overlong forms, surrogates and code points past
+// U+10FFFF included). REQUIRES: i < text.size().
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i);
 
 }  // namespace omrender
 

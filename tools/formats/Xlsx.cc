@@ -24,37 +24,6 @@ constexpr std::size_t kMaxCellCharacters = 32767;
 constexpr std::size_t kMaxSheetNameCharacters = 31;
 constexpr double kMaxColumnWidth = 80;
 
-// The length of the UTF-8 sequence that starts at text[i], or 0 when the
-// bytes there are not one (overlong forms, surrogates and code points past
-// U+10FFFF included).
-std::size_t SequenceLength(const std::string& text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
 // text as a cell may hold it: valid UTF-8 without the control characters
 // XML cannot carry (each bad byte and each such character one U+FFFD),
 // line breaks as line feeds, at most kMaxCellCharacters characters.
@@ -66,7 +35,7 @@ std::string CellString(const std::string& text) {
   std::string clean;
   std::size_t characters = 0;
   for (std::size_t i = 0; i < joined.size() && characters < kMaxCellCharacters; ++characters) {
-    const std::size_t length = SequenceLength(joined, i);
+    const std::size_t length = Utf8SequenceLength(joined, i);
     const unsigned char c = static_cast<unsigned char>(joined[i]);
     if (length == 0 || (c < 0x20 && c != '\t' && c != '\n')) {
       clean += "\xEF\xBF\xBD";
@@ -374,7 +343,7 @@ std::string UniqueSheetName(const std::string& text, std::set<std::string>& used
   std::size_t characters = 0;
   const std::string clean = CellString(text);
   for (std::size_t i = 0; i < clean.size(); ++characters) {
-    const std::size_t length = SequenceLength(clean, i);
+    const std::size_t length = Utf8SequenceLength(clean, i);
     const unsigned char c = static_cast<unsigned char>(clean[i]);
     if (length == 1 && (c < 0x20 || std::string("[]:*?/\\").find(c) != std::string::npos)) {
       base += '_';
@@ -391,7 +360,7 @@ std::string UniqueSheetName(const std::string& text, std::set<std::string>& used
   const auto cut = [](const std::string& name, std::size_t count) {
     std::size_t i = 0;
     for (std::size_t k = 0; k < count && i < name.size(); ++k)
-      i += SequenceLength(name, i);
+      i += Utf8SequenceLength(name, i);
     return name.substr(0, i);
   };
   const auto folded = [](std::string name) {

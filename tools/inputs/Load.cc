@@ -469,8 +469,8 @@ class Builder {
 
   // Reads a category tree, the root first, in pre-order, with a stack of
   // open child lists.
-  std::vector<CategorySpec> Categories(std::size_t rootToken) {
-    std::vector<CategorySpec> nodes;
+  std::vector<CategoryRecord> Categories(std::size_t rootToken) {
+    std::vector<CategoryRecord> nodes;
     struct Open {
       std::size_t next;
       std::size_t end;
@@ -480,7 +480,7 @@ class Builder {
       const Members members(
           _tape, object,
           {"text", "group", "subscript", "hidden", "hideLabels", "sort", "children"});
-      CategorySpec& node = nodes.emplace_back();
+      CategoryRecord& node = nodes.emplace_back();
       node.token = object;
       node.level = static_cast<std::uint32_t>(open.size());
       node.text = TextOrNull(members.Required("text"));
@@ -516,7 +516,7 @@ class Builder {
     LeafSubscripts leaves;
     for (std::size_t object : _tape.Array(token)) {
       const Members members(_tape, object, {"displayLastCategory", "categoryCount", "root"});
-      std::vector<CategorySpec> nodes = Categories(members.Required("root"));
+      std::vector<CategoryRecord> nodes = Categories(members.Required("root"));
       const std::size_t count = members.Required("categoryCount");
       leaves.push_back(
           AddDimension(_tape, table, nodes, _tape.Integer(count, kInt32Min, kInt32Max), count));

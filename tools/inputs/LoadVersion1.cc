@@ -266,9 +266,9 @@ class Builder {
     return Finish(std::move(table), members, children);
   }
 
-  std::vector<CategorySpec> Categories(const Members& dimension) {
-    std::vector<CategorySpec> nodes;
-    CategorySpec& root = nodes.emplace_back();
+  std::vector<CategoryRecord> Categories(const Members& dimension) {
+    std::vector<CategoryRecord> nodes;
+    CategoryRecord& root = nodes.emplace_back();
     root.token = dimension.object();
     root.text = StringCell(String(dimension, "name"));
     Marks(dimension, *root.text);
@@ -294,7 +294,7 @@ class Builder {
       const Members members(
           _tape, object,
           {"label", "footnotes", "group", "subscript", "hidden", "hideLabels", "children"});
-      CategorySpec& node = nodes.emplace_back();
+      CategoryRecord& node = nodes.emplace_back();
       node.token = object;
       node.level = static_cast<std::uint32_t>(open.size());
       node.text = StringCell(String(members, "label"));
@@ -341,7 +341,7 @@ class Builder {
         _tape.Fail(members.Required("position"), "a dimension of role \"none\" has no position");
       }
       placements.push_back({roleToken, list, position});
-      std::vector<CategorySpec> nodes = Categories(members);
+      std::vector<CategoryRecord> nodes = Categories(members);
       const std::size_t count = members.Required("categoryCount");
       leaves.push_back(
           AddDimension(_tape, table, nodes, _tape.Integer(count, kInt32Min, kInt32Max), count));

@@ -22,7 +22,7 @@ std::uint64_t SubscriptBound(std::uint64_t leaves) {
 // recount (OmDimension::Delete) sets the count to one more than the low 32
 // bits of the largest subscript among the leaves it reaches through groups
 // alone, and every leaf added afterwards counts one more.
-std::size_t RecountPoint(const Tape& tape, const std::vector<CategorySpec>& nodes,
+std::size_t RecountPoint(const Tape& tape, const std::vector<CategoryRecord>& nodes,
                          std::int64_t leaves, std::int64_t categoryCount, std::size_t countToken) {
   if (categoryCount == leaves) return kNoRecount;
   // Per level of the current path: whether the recount looks below that
@@ -34,7 +34,7 @@ std::size_t RecountPoint(const Tape& tape, const std::vector<CategorySpec>& node
     const std::int64_t recounted = static_cast<std::int32_t>(largest + 1u);
     if (recounted + (leaves - added) == categoryCount) return k;
     if (k == nodes.size()) break;
-    const CategorySpec& node = nodes[k];
+    const CategoryRecord& node = nodes[k];
     reached.resize(node.level);
     const bool parentReached = reached.back();
     if (!node.group) {
@@ -48,12 +48,12 @@ std::size_t RecountPoint(const Tape& tape, const std::vector<CategorySpec>& node
                             " leaves)");
 }
 
-void ApplyFlags(const OmDimension::Node& node, const CategorySpec& spec) {
-  node->Subscript(spec.subscript);
-  node->IsGroup(spec.group);
-  node->Hide(spec.hidden);
-  node->HideLabels(spec.hideLabels);
-  node->Sort(spec.sort);
+void ApplyFlags(const OmDimension::Node& node, const CategoryRecord& category) {
+  node->Subscript(category.subscript);
+  node->IsGroup(category.group);
+  node->Hide(category.hidden);
+  node->HideLabels(category.hideLabels);
+  node->Sort(category.sort);
 }
 
 // Makes the dimension recount its categories, through the one operation
@@ -81,17 +81,17 @@ std::vector<std::string_view> ItemKeys(std::initializer_list<std::string_view> k
 }
 
 std::vector<bool> AddDimension(const Tape& tape, OmPivotTable& table,
-                               std::vector<CategorySpec>& nodes, std::int64_t categoryCount,
+                               std::vector<CategoryRecord>& nodes, std::int64_t categoryCount,
                                std::size_t countToken) {
-  const CategorySpec& root = nodes.front();
+  const CategoryRecord& root = nodes.front();
   if (root.text == nullptr) {
     tape.Fail(root.token, "a dimension's root needs a text: it is the dimension's name");
   }
   const auto leaves = static_cast<std::uint64_t>(std::count_if(
-      nodes.begin() + 1, nodes.end(), [](const CategorySpec& node) { return !node.group; }));
+      nodes.begin() + 1, nodes.end(), [](const CategoryRecord& node) { return !node.group; }));
   const std::uint64_t bound = SubscriptBound(leaves);
   std::vector<bool> subscripts(bound, false);
-  for (const CategorySpec& node : nodes) {
+  for (const CategoryRecord& node : nodes) {
     if (node.group) continue;
     if (node.subscript < bound) {
       subscripts[node.subscript] = true;
@@ -121,15 +121,16 @@ std::vector<bool> AddDimension(const Tape& tape, OmPivotTable& table,
         path[level] = path[level - 1].Child(offsets[level]);
     }
     if (k == nodes.size()) break;
-    const CategorySpec& spec = nodes[k];
-    path.erase(path.begin() + spec.level, path.end());
-    offsets.resize(spec.level);
-    const OmCellText* text = spec.text != nullptr ? spec.text.get() : &placeholder;
-    OmDimension::Node node = dimension.AddNewChild(path.back(), *text, spec.subscript, spec.group);
+    const CategoryRecord& category = nodes[k];
+    path.erase(path.begin() + category.level, path.end());
+    offsets.resize(category.level);
+    const OmCellText* text = category.text != nullptr ? category.text.get() : &placeholder;
+    OmDimension::Node node =
+        dimension.AddNewChild(path.back(), *text, category.subscript, category.group);
     // A node without a text is one that took its text from another by
     // assignment; an assignment from a node without one gives it none.
-    if (spec.text == nullptr) node.Value() = OmDimensionNode(&dimension.Region());
-    ApplyFlags(node, spec);
+    if (category.text == nullptr) node.Value() = OmDimensionNode(&dimension.Region());
+    ApplyFlags(node, category);
     path.push_back(node);
     offsets.push_back(node.Offset());
   }

@@ -35,7 +35,7 @@ std::vector<std::string_view> ItemKeys(std::initializer_list<std::string_view> k
 
 // One node of a category tree as read, the root first, then the others in
 // pre-order.
-struct CategorySpec {
+struct CategoryRecord {
   std::unique_ptr<OmCellText> text;  // null for a node without a text
   std::uint32_t level = 0;           // 0 for the root
   bool group = false;
@@ -60,7 +60,7 @@ using LeafSubscripts = std::vector<std::vector<bool>>;
 // reading order that gives categoryCount; without such a point the
 // document fails at countToken.
 std::vector<bool> AddDimension(const Tape& tape, OmPivotTable& table,
-                               std::vector<CategorySpec>& nodes, std::int64_t categoryCount,
+                               std::vector<CategoryRecord>& nodes, std::int64_t categoryCount,
                                std::size_t countToken);
 
 // The cell index at indexToken, checked: one subscript per dimension, each
