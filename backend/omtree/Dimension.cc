@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 #include <utility>
+#include <vector>
 
 #include "backend/tables/Assertion.h"
 
@@ -130,6 +132,20 @@ OmDimension::Node OmDimension::AddNewChild(const Node& parent, const OmCellText&
   index.push_back(static_cast<int>(index.size()));
   if (!group) ++_numCategories;
   return child;
+}
+
+void OmDimension::IndexChildren(const Node& parent) {
+  const int count = parent.NumChildren();
+  std::vector<int> order(static_cast<std::size_t>(count));
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&parent](int left, int right) {
+    return parent.Child(left).Value() < parent.Child(right).Value();
+  });
+  // The new index is complete before it replaces the old one, so a failed
+  // allocation leaves the old index in place.
+  OmVector<int> index(parent->Region(), order.size());
+  for (int offset : order) index.push_back(offset);
+  parent->ChildIndex().swap(index);
 }
 
 OmDimension::Node OmDimension::Child(const Node& parent, const OmDimensionNode& node) {

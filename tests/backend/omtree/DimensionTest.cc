@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -102,6 +103,42 @@ TEST_F(OmDimensionTest, RandomChildDeleteAndFindChildAgreeWithAMap) {
   dimension->AddNewChild(root, Label("a0"), 3000, false);
   EXPECT_EQ(Index(root).back(), root.NumChildren() - 1);
   EXPECT_EQ(dimension->NumCategories(), categories + 1);
+}
+
+// Building in bulk: the same distinct children added in arrival order with
+// AddNewChild and indexed once give the index that Child keeps one insertion
+// at a time, and IndexChildren repairs an index that an edit left stale.
+TEST_F(OmDimensionTest, IndexChildrenMatchesTheIndexChildKeeps) {
+  auto bulk = Make("Bulk");
+  auto oneByOne = Make("One by one");
+  Node bulkRoot = bulk->Root(), oneRoot = oneByOne->Root();
+  std::mt19937 random(11);
+  std::set<std::pair<std::string, bool>> seen;
+  for (std::size_t step = 0; step < 2000; ++step) {
+    const std::string label = std::to_string(random() % 1500);
+    const bool group = random() % 5 == 0;
+    if (!seen.emplace(label, group).second) continue;
+    bulk->AddNewChild(bulkRoot, Label(label), step, group);
+    oneByOne->Child(oneRoot, Label(label), step, group);
+  }
+  bulk->IndexChildren(bulkRoot);
+  const std::vector<int> index = Index(bulkRoot);
+  ASSERT_EQ(index, Index(oneRoot));
+  for (int offset : index) {
+    const OmDimensionNode& child = bulkRoot.Child(offset).Value();
+    ASSERT_EQ(OmDimension::FindChild(bulkRoot, *child.Text(), child.IsGroup()), offset);
+  }
+  EXPECT_EQ(bulk->NumCategories(), oneByOne->NumCategories());
+
+  Node last = bulkRoot.LastChild(), first = bulkRoot.FirstChild();
+  bulk->moveChild(last, &first, false);
+  bulk->IndexChildren(bulkRoot);
+  const OmDimensionNode& moved = bulkRoot.FirstChild().Value();
+  EXPECT_EQ(OmDimension::FindChild(bulkRoot, *moved.Text(), moved.IsGroup()), 0);
+  for (std::size_t i = 1; i < index.size(); ++i) {
+    ASSERT_TRUE(bulkRoot.Child(Index(bulkRoot)[i - 1]).Value() <
+                bulkRoot.Child(Index(bulkRoot)[i]).Value());
+  }
 }
 
 // The edits themselves are tree operations (VectorTreeTest); here what the
