@@ -144,7 +144,8 @@ void OmDimension::IndexChildren(const Node& parent) {
   // The new index is complete before it replaces the old one, so a failed
   // allocation leaves the old index in place.
   OmVector<int> index(parent->Region(), order.size());
-  for (int offset : order) index.push_back(offset);
+  for (int offset : order)
+    index.push_back(offset);
   parent->ChildIndex().swap(index);
 }
 

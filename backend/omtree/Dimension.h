@@ -12,11 +12,11 @@
 // its children in the order of OmDimensionNode::operator< (groups first,
 // then leaves, each by text). Child keeps it sorted and finds children in a
 // logarithmic number of comparisons; AddNewChild appends in arrival order;
-// IndexChildren rebuilds one node's index in order; Delete adjusts it. moveChild, insertChild and removeChild leave every
-// index as it was (a group that insertChild makes starts with an empty one),
-// although offsets under the parents they touch change; a search of an index
-// that is no longer sorted and current can miss a child that is there, and
-// Child then adds a second, equivalent one.
+// IndexChildren rebuilds one node's index in order; Delete adjusts it. moveChild, insertChild and
+// removeChild leave every index as it was (a group that insertChild makes starts with an empty
+// one), although offsets under the parents they touch change; a search of an index that is no
+// longer sorted and current can miss a child that is there, and Child then adds a second,
+// equivalent one.
 //
 // Category count: NumCategories() counts the leaves that Child and
 // AddNewChild added; Delete resets it to one more than the largest subscript

@@ -594,6 +594,31 @@ TEST(DocumentLoad, PointersEscapeAndColumnsCountCharacters) {
   }
 }
 
+// Categories are read in storage order and indexed once: a loaded
+// dimension finds each child by its label, so adding one that is there
+// already adds nothing.
+TEST(DocumentLoad, LoadedCategoriesAreFoundByLabel) {
+  auto* table = new OmPivotTable(Text("Order"), Text("Order"), false);
+  OmDimension& dimension = table->AddDimension(Text("Letters"));
+  const std::vector<std::string> labels = {"c", "a", "d", "b"};
+  for (std::size_t k = 0; k < labels.size(); ++k)
+    dimension.AddNewChild(dimension.Root(), Text(labels[k]), k, false);
+  dimension.AddNewChild(dimension.Root(), Text("a"), OmDimensionNode::kNoSubscript, true);
+  table->Rows().push_back(0);
+  table->EndTable();
+  OmOutputTree tree;
+  tree.Root().AppendChild(table);
+
+  const std::unique_ptr<OmOutputTree> loaded = omdoc::Load(omdoc::Save(tree), "order");
+  OmDimension& read = const_cast<OmPivotTable&>(NthItem<OmPivotTable>(*loaded, 0)).Dimension(0);
+  for (std::size_t k = 0; k < labels.size(); ++k)
+    EXPECT_EQ(OmDimension::FindChild(read.Root(), Text(labels[k]), false), static_cast<int>(k));
+  EXPECT_EQ(OmDimension::FindChild(read.Root(), Text("a"), true), 4);
+  read.Child(read.Root(), Text("d"), 9, false);
+  EXPECT_EQ(read.Root().NumChildren(), 5);
+  EXPECT_EQ(read.NumCategories(), 4);
+}
+
 // --- Deep documents --------------------------------------------------------
 
 constexpr int kDeep = 100000;

@@ -65,6 +65,27 @@ void Recount(OmDimension& dimension) {
   dimension.Delete(added);
 }
 
+// Sorts the child index of every node whose children all have a text, once,
+// after the whole tree is read: the nodes went in with AddNewChild, which
+// appends, so that a dimension of many categories loads in O(n log n) and a
+// later Child or FindChild finds what was loaded. A node with a child
+// without a text keeps its children in reading order: such a child has no
+// place in the sorted order.
+void IndexCategories(OmDimension& dimension) {
+  std::vector<OmDimension::Node> pending{dimension.Root()};
+  while (!pending.empty()) {
+    const OmDimension::Node node = pending.back();
+    pending.pop_back();
+    bool allHaveTexts = true;
+    for (int offset = 0; offset < node.NumChildren(); ++offset) {
+      const OmDimension::Node child = node.Child(offset);
+      allHaveTexts = allHaveTexts && child->Text() != nullptr;
+      pending.push_back(child);
+    }
+    if (allHaveTexts) dimension.IndexChildren(node);
+  }
+}
+
 std::string ShowIndex(const std::vector<int>& index) {
   std::string shown = "[";
   for (std::size_t d = 0; d < index.size(); ++d)
@@ -134,6 +155,7 @@ std::vector<bool> AddDimension(const Tape& tape, OmPivotTable& table,
     path.push_back(node);
     offsets.push_back(node.Offset());
   }
+  IndexCategories(dimension);
   return subscripts;
 }
 
