@@ -101,24 +101,22 @@ void ReplaceAtomically(const std::string& path, Write write) {
 }
 
 // Has write fill out, then flushes it; the first failed write ends it with
-// a Failure naming name and the system's reason.
+// a Failure naming name and the system's reason. out throws no more
+// afterwards (standard output is flushed again at exit).
 template <typename Write>
 void WriteStream(std::ostream& out, const std::string& name, Write write) {
-  const auto failure = [&name] {
-    const int error = errno;
-    return Failure{name + ": cannot write" +
-                   (error != 0 ? std::string(": ") + std::strerror(error) : std::string())};
-  };
   errno = 0;
+  int error = 0;
   out.exceptions(std::ios::badbit);
   try {
     write(out);
     out.flush();
   } catch (const std::ios_base::failure&) {
-    throw failure();
+    error = errno != 0 ? errno : EIO;
   }
   out.exceptions(std::ios::goodbit);
-  if (!out) throw failure();
+  if (error == 0 && !out) error = errno != 0 ? errno : EIO;
+  if (error != 0) throw Failure{name + ": cannot write: " + std::strerror(error)};
 }
 
 // Replaces path with what write puts into its stream, whole or not at all.
