@@ -175,6 +175,7 @@ class DocumentRenderer : public OmOutputPart::Visitor {
       entry.item->Accept(*this);
     }
   }
+
   void Visit(OmHeading& heading) override { Line(Decorated(heading.OutlineText())); }
 
   void Visit(OmProcedure& procedure) override {
