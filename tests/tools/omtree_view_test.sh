@@ -131,6 +131,30 @@ expect 1 "number.csv" "$work/number.csv" --rows region --stat sum --value income
 expect 1 "cannot create" --demo -o "$work/no/such/dir/out.txt"
 expect 0 "" --demo -o "$work/kept.txt"
 grep -q "Respondents by Region and Sex" "$work/kept.txt" || fail "a successful run did not replace the file"
+# The output is written as it is rendered, so a write can fail halfway: a
+# file size limit stands in for a full disk (with SIGXFSZ ignored, the
+# write fails with EFBIG), and the old file stays.
+cp "$work/kept.txt" "$work/before"
+(trap '' XFSZ; ulimit -f 2; "$view" --demo -o "$work/kept.txt" >"$work/out" 2>"$work/err"
+  echo $? >"$work/status")
+[ "$(cat "$work/status")" -eq 1 ] || fail "a write failing halfway: exit status $(cat "$work/status")"
+grep -q "kept.txt: cannot write: File too large" "$work/err" ||
+  fail "a write failing halfway: $(cat "$work/err")"
+cmp -s "$work/kept.txt" "$work/before" || fail "a write failing halfway changed the file"
+"$view" --demo --format html >/dev/full 2>"$work/err"
+[ $? -eq 1 ] && grep -q "standard output: cannot write: No space left" "$work/err" ||
+  fail "a full standard output: $(cat "$work/err")"
+# A directory nobody may write to: /proc, and one made read-only, unless
+# the user may write there all the same (root).
+expect 1 "omtree-view: /proc/out.txt: cannot create a temporary file" --demo -o /proc/out.txt
+mkdir "$work/readonly"
+chmod 555 "$work/readonly"
+if ! touch "$work/readonly/probe" 2>/dev/null; then
+  expect 1 "readonly/out.txt: cannot create a temporary file" --demo -o "$work/readonly/out.txt"
+  [ -z "$(ls "$work/readonly")" ] || fail "a read-only directory got a file"
+fi
+chmod 755 "$work/readonly"
+rm "$work/before"
 leftovers=$(find "$work" -name '*.txt.*' | wc -l)
 [ "$leftovers" -eq 0 ] || fail "temporary files left behind"
 # A workbook goes the same way: replaced whole, never half-written, and

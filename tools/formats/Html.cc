@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <deque>
+#include <sstream>
 #include <vector>
 
 #include "Layout.h"
@@ -138,15 +139,15 @@ std::string Cell(const LayoutCell& cell, const char* scope) {
   return "<th scope=\"" + std::string(scope) + '"' + spans + '>' + Inline(cell.text) + "</th>";
 }
 
-std::string Caption(const ShownText& title, const LayerLayout& layout) {
-  std::string html = "<caption>" + Inline(title);
-  for (const std::vector<ShownText>& labels : layout.layerLabels) {
-    html += "<div class=\"layer\">";
+void Caption(const ShownText& title, const LayerLayout& layout, std::ostream& out) {
+  out << "<caption>" << Inline(title);
+  for (const std::vector<ShownText>& labels : layout.LayerLabels()) {
+    out << "<div class=\"layer\">";
     for (std::size_t l = 0; l < labels.size(); ++l)
-      html += Escape(LayerLabelSeparator(l)) + Inline(labels[l]);
-    html += "</div>";
+      out << Escape(LayerLabelSeparator(l)) << Inline(labels[l]);
+    out << "</div>";
   }
-  return html + "</caption>\n";
+  out << "</caption>\n";
 }
 
 // The corner, the block above the row labels and left of the column labels,
@@ -154,53 +155,55 @@ std::string Caption(const ShownText& title, const LayerLayout& layout) {
 // corner text; when the row dimensions' names stand in the corner, the
 // block's last row holds each name above its column of labels instead, and
 // one blank cell spans the rows above it.
-std::string CornerCells(const LayerLayout& layout, std::size_t row) {
-  if (layout.labelColumns == 0) return "";
-  const std::size_t last = layout.headRows - 1;
-  if (layout.namesInCorner && row == last) {
-    std::string html;
-    for (std::size_t k = 0; k < layout.labelColumns; ++k)
-      html += Cell(layout.rows[row][k], "col");
-    return html;
+void CornerCells(LayerLayout& layout, std::size_t row, std::ostream& out) {
+  if (layout.LabelColumns() == 0) return;
+  const std::size_t last = layout.HeadRows() - 1;
+  if (layout.NamesInCorner() && row == last) {
+    const std::vector<LayoutCell>& places = layout.Row(row);
+    for (std::size_t k = 0; k < layout.LabelColumns(); ++k)
+      out << Cell(places[k], "col");
+    return;
   }
-  if (row > 0) return "";
-  const std::size_t rows = layout.namesInCorner ? last : layout.headRows;
-  const std::string text = layout.namesInCorner ? "" : Inline(layout.rows[last][0].text);
-  return "<td class=\"corner\"" + SpanAttribute("colspan", layout.labelColumns) +
-         SpanAttribute("rowspan", rows) + '>' + text + "</td>";
+  if (row > 0) return;
+  const std::size_t rows = layout.NamesInCorner() ? last : layout.HeadRows();
+  const std::string text = layout.NamesInCorner() ? "" : Inline(layout.Row(last)[0].text);
+  out << "<td class=\"corner\"" << SpanAttribute("colspan", layout.LabelColumns())
+      << SpanAttribute("rowspan", rows) << '>' << text << "</td>";
 }
 
-std::string Head(const LayerLayout& layout) {
-  if (layout.Empty() || layout.headRows == 0) return "";
-  std::string html = "<thead>\n";
-  for (std::size_t r = 0; r < layout.headRows; ++r) {
-    html += "<tr>" + CornerCells(layout, r);
-    for (std::size_t c = layout.labelColumns; c < layout.Width(); ++c) {
-      const LayoutCell& cell = layout.rows[r][c];
-      if (!cell.covered) html += Cell(cell, "col");
+void Head(LayerLayout& layout, std::ostream& out) {
+  if (layout.Empty() || layout.HeadRows() == 0) return;
+  out << "<thead>\n";
+  for (std::size_t r = 0; r < layout.HeadRows(); ++r) {
+    out << "<tr>";
+    CornerCells(layout, r, out);
+    const std::vector<LayoutCell>& row = layout.Row(r);
+    for (std::size_t c = layout.LabelColumns(); c < layout.Width(); ++c) {
+      if (!row[c].covered) out << Cell(row[c], "col");
     }
-    html += "</tr>\n";
+    out << "</tr>\n";
   }
-  return html + "</thead>\n";
+  out << "</thead>\n";
 }
 
-std::string Body(const LayerLayout& layout) {
-  if (layout.Empty()) return "<tbody>\n<tr><td>(no cells)</td></tr>\n</tbody>\n";
-  std::string html = "<tbody>\n";
-  for (std::size_t r = layout.headRows; r < layout.rows.size(); ++r) {
-    html += "<tr>";
-    for (std::size_t c = 0; c < layout.labelColumns; ++c) {
-      const LayoutCell& cell = layout.rows[r][c];
-      if (!cell.covered) html += Cell(cell, "row");
-    }
-    for (std::size_t c = layout.labelColumns; c < layout.Width(); ++c) {
-      const LayoutCell& cell = layout.rows[r][c];
-      html +=
-          std::string(cell.number ? "<td class=\"number\">" : "<td>") + Inline(cell.text) + "</td>";
-    }
-    html += "</tr>\n";
+void Body(LayerLayout& layout, std::ostream& out) {
+  if (layout.Empty()) {
+    out << "<tbody>\n<tr><td>(no cells)</td></tr>\n</tbody>\n";
+    return;
   }
-  return html + "</tbody>\n";
+  out << "<tbody>\n";
+  for (std::size_t r = layout.HeadRows(); r < layout.Rows(); ++r) {
+    const std::vector<LayoutCell>& row = layout.Row(r);
+    out << "<tr>";
+    for (std::size_t c = 0; c < layout.LabelColumns(); ++c) {
+      if (!row[c].covered) out << Cell(row[c], "row");
+    }
+    for (std::size_t c = layout.LabelColumns(); c < layout.Width(); ++c) {
+      out << (row[c].number ? "<td class=\"number\">" : "<td>") << Inline(row[c].text) << "</td>";
+    }
+    out << "</tr>\n";
+  }
+  out << "</tbody>\n";
 }
 
 // The footnotes, each after its mark, then the caption when shown.
@@ -271,11 +274,13 @@ std::vector<std::size_t> LayerPositions(const ShownLayer& layer,
 
 // One layer's <table> without its start tag, which carries the layer's key
 // when the table has a layer selection.
-std::string LayerTable(const ShownLayer& layer) {
+void LayerTable(const ShownLayer& layer, std::ostream& out) {
   const OmPivotTable& table = layer.table;
-  const LayerLayout layout = LayOutLayer(layer);
-  return Caption(Shown(TableTitle(table)), layout) + Head(layout) + Body(layout) +
-         Foot(table, layout.Empty() ? 1 : layout.Width()) + "</table>\n";
+  LayerLayout layout(layer);
+  Caption(Shown(TableTitle(table)), layout, out);
+  Head(layout, out);
+  Body(layout, out);
+  out << Foot(table, layout.Empty() ? 1 : layout.Width()) << "</table>\n";
 }
 
 // The selects of a table's layer selection, hidden until the script shows
@@ -297,45 +302,49 @@ std::string LayerSelect(const std::vector<LayerChoice>& choices, int number) {
 // each, after a layer selection when there are several. Each of those
 // tables has a data-layer attribute: the positions of its categories among
 // the selects' options, space-separated as the script joins the selects'
-// values. Sets selects when it wrote a selection.
-std::string TableHtml(OmPivotTable& table, const Options& options, int number, bool& selects) {
+// values. Sets selects when it wrote a selection. The selection comes
+// before the tables and offers what all of them show, so the layers are
+// gone over twice: for the selection's options, then to write each table.
+void TableHtml(OmPivotTable& table, const Options& options, int number, bool& selects,
+               std::ostream& out) {
   std::vector<LayerChoice> choices;
   std::vector<std::string> keys;
-  std::vector<std::string> tables;
   ForEachShownLayer(table, options, [&](const ShownLayer& layer) {
     std::string key;
     for (std::size_t position : LayerPositions(layer, choices))
       key += (key.empty() ? "" : " ") + std::to_string(position);
     keys.push_back(key);
-    tables.push_back(LayerTable(layer));
   });
-  std::string html = "<section class=\"pivot\">\n";
-  if (tables.empty()) {
-    return html + "<p class=\"empty\">" + Inline(TableTitle(table)) +
-           ": no layer to show.</p>\n</section>\n";
+  out << "<section class=\"pivot\">\n";
+  if (keys.empty()) {
+    out << "<p class=\"empty\">" << Inline(TableTitle(table))
+        << ": no layer to show.</p>\n</section>\n";
+    return;
   }
-  const bool select = tables.size() > 1 && !choices.empty();
+  const bool select = keys.size() > 1 && !choices.empty();
   if (select) {
     selects = true;
-    html += LayerSelect(choices, number);
+    out << LayerSelect(choices, number);
   }
-  for (std::size_t k = 0; k < tables.size(); ++k)
-    html += (select ? "<table data-layer=\"" + keys[k] + "\">\n" : "<table>\n") + tables[k];
-  return html + "</section>\n";
+  std::size_t k = 0;
+  ForEachShownLayer(table, options, [&](const ShownLayer& layer) {
+    out << (select ? "<table data-layer=\"" + keys[k++] + "\">\n" : "<table>\n");
+    LayerTable(layer, out);
+  });
+  out << "</section>\n";
 }
 
 // Writes the body of the page, one item after the other.
 class DocumentWriter : public OmOutputPart::Visitor {
  public:
-  explicit DocumentWriter(const Options& options) : _options(options) {}
+  DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
 
-  std::string Write(OmOutputTree& tree) {
+  void Write(OmOutputTree& tree) {
     for (const auto& entry : tree.List()) {
       if (entry.item == nullptr) continue;
       _level = std::min(std::max(entry.level, 0) + 1, 6);
       entry.item->Accept(*this);
     }
-    return _html;
   }
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }
@@ -343,7 +352,7 @@ class DocumentWriter : public OmOutputPart::Visitor {
   void Visit(OmProcedure& procedure) override {
     Heading(procedure.OutlineText());
     if (!procedure.Command().empty()) {
-      _html += "<p class=\"command\"><code>" + EscapeLines(procedure.Command()) + "</code></p>\n";
+      _out << "<p class=\"command\"><code>" + EscapeLines(procedure.Command()) + "</code></p>\n";
     }
   }
 
@@ -355,19 +364,19 @@ class DocumentWriter : public OmOutputPart::Visitor {
       lines +=
           (lines.empty() ? "" : separator) + (block.IsLog() ? Escape(line) : EscapeLines(line));
     if (block.IsLog()) {
-      _html += "<p class=\"item-title\">Log</p>\n<pre class=\"log\">" + lines + "</pre>\n";
+      _out << "<p class=\"item-title\">Log</p>\n<pre class=\"log\">" + lines + "</pre>\n";
       return;
     }
     const std::string title = Inline(block.OutlineText());
-    if (!title.empty()) _html += "<p class=\"item-title\">" + title + "</p>\n";
-    if (!lines.empty()) _html += "<p>" + lines + "</p>\n";
+    if (!title.empty()) _out << "<p class=\"item-title\">" + title + "</p>\n";
+    if (!lines.empty()) _out << "<p>" + lines + "</p>\n";
   }
 
   void Visit(OmPageTitle& title) override {
     std::string text;
     for (const std::string& line : title.TextList())
       text += (text.empty() ? "" : " ") + line;
-    _html += "<p class=\"page-title\">" + EscapeLines(text) + "</p>\n";
+    _out << "<p class=\"page-title\">" + EscapeLines(text) + "</p>\n";
   }
 
   void Visit(OmChart& chart) override {
@@ -383,7 +392,7 @@ class DocumentWriter : public OmOutputPart::Visitor {
   }
 
   void Visit(OmPivotTable& table) override {
-    _html += TableHtml(table, _options, ++_tables, _selects);
+    TableHtml(table, _options, ++_tables, _selects, _out);
   }
 
   // Whether a table of the page has a layer selection, which needs the
@@ -393,16 +402,16 @@ class DocumentWriter : public OmOutputPart::Visitor {
  private:
   void Heading(const OmCellText* text) {
     const std::string tag = "h" + std::to_string(_level);
-    _html += '<' + tag + '>' + Inline(text) + "</" + tag + ">\n";
+    _out << '<' + tag + '>' + Inline(text) + "</" + tag + ">\n";
   }
 
   void Summary(const char* kind, const OmCellText* title, const std::string& figures) {
-    _html += "<p class=\"summary\">" + std::string(kind) + Inline(title) + " (" + Escape(figures) +
-             ")</p>\n";
+    _out << "<p class=\"summary\">" + std::string(kind) + Inline(title) + " (" + Escape(figures) +
+                ")</p>\n";
   }
 
   const Options& _options;
-  std::string _html;
+  std::ostream& _out;
   int _level = 1;
   int _tables = 0;
   bool _selects = false;
@@ -410,15 +419,22 @@ class DocumentWriter : public OmOutputPart::Visitor {
 
 }  // namespace
 
+void RenderHtml(OmOutputTree& tree, const Options& options, const std::string& title,
+                std::ostream& out) {
+  out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>"
+      << Escape(title.empty() ? "Output" : title) << "</title>\n<style>\n"
+      << kStyle << "</style>\n</head>\n<body>\n<main>\n";
+  DocumentWriter writer(options, out);
+  writer.Write(tree);
+  out << "</main>\n";
+  if (writer.Selects()) out << "<script>\n" << kScript << "</script>\n";
+  out << "</body>\n</html>\n";
+}
+
 std::string RenderHtml(OmOutputTree& tree, const Options& options, const std::string& title) {
-  DocumentWriter writer(options);
-  const std::string content = writer.Write(tree);
-  const std::string script =
-      writer.Selects() ? "<script>\n" + std::string(kScript) + "</script>\n" : "";
-  return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-         Escape(title.empty() ? "Output" : title) + "</title>\n<style>\n" + kStyle +
-         "</style>\n</head>\n<body>\n<main>\n" + content + "</main>\n" + script +
-         "</body>\n</html>\n";
+  std::ostringstream out;
+  RenderHtml(tree, options, title, out);
+  return out.str();
 }
 
 }  // namespace omrender

@@ -51,7 +51,11 @@
 namespace omrender {
 
 // The whole outline as one HTML5 page whose <title> is title ("Output" when
-// title is empty). Options as for the text renderer (ascii has no effect).
+// title is empty), written to out as it is rendered (see RenderDocument).
+// Options as for the text renderer (ascii has no effect).
+void RenderHtml(OmOutputTree& tree, const Options& options, const std::string& title,
+                std::ostream& out);
+// The same as one string.
 std::string RenderHtml(OmOutputTree& tree, const Options& options, const std::string& title);
 
 }  // namespace omrender

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <sstream>
 #include <vector>
 
 #include "Layout.h"
@@ -105,15 +106,16 @@ std::string Typewriter(const std::vector<std::string>& texts) {
   return latex + "\n\\end{flushleft}\n";
 }
 
-std::string HeadRow(const LayerLayout& layout, std::size_t r) {
+std::string HeadRow(LayerLayout& layout, std::size_t r) {
+  const std::vector<LayoutCell>& row = layout.Row(r);
   std::string latex;
   std::string rules;
   for (std::size_t c = 0; c < layout.Width(); ++c) {
-    const LayoutCell& cell = layout.rows[r][c];
+    const LayoutCell& cell = row[c];
     if (cell.covered) continue;
-    const bool label = c >= layout.labelColumns;
+    const bool label = c >= layout.LabelColumns();
     std::string text = CellText(cell.text, label ? 'c' : 'l');
-    if (label && cell.colspan > 1 && r + 1 < layout.headRows && !text.empty()) {
+    if (label && cell.colspan > 1 && r + 1 < layout.HeadRows() && !text.empty()) {
       rules +=
           "\\cmidrule(lr){" + std::to_string(c + 1) + '-' + std::to_string(c + cell.colspan) + '}';
     }
@@ -126,11 +128,12 @@ std::string HeadRow(const LayerLayout& layout, std::size_t r) {
   return latex + " \\\\\n" + (rules.empty() ? "" : rules + '\n');
 }
 
-std::string DataRow(const LayerLayout& layout, std::size_t r) {
+std::string DataRow(LayerLayout& layout, std::size_t r) {
+  const std::vector<LayoutCell>& row = layout.Row(r);
   std::string latex;
   for (std::size_t c = 0; c < layout.Width(); ++c) {
-    const LayoutCell& cell = layout.rows[r][c];
-    const bool label = c < layout.labelColumns;
+    const LayoutCell& cell = row[c];
+    const bool label = c < layout.LabelColumns();
     std::string text = cell.covered ? "" : CellText(cell.text, label ? 'l' : 'r');
     if (label && cell.rowspan > 1)
       text = "\\multirow{" + std::to_string(cell.rowspan) + "}{*}{" + text + '}';
@@ -139,16 +142,19 @@ std::string DataRow(const LayerLayout& layout, std::size_t r) {
   return latex + " \\\\\n";
 }
 
-std::string Tabular(const LayerLayout& layout) {
-  if (layout.Empty()) return "\\begin{tabular}{l}\n(no cells)\n\\end{tabular}\n";
-  std::string latex = "\\begin{tabular}{" + std::string(layout.labelColumns, 'l') +
-                      std::string(layout.dataColumns, 'r') + "}\n\\toprule\n";
-  for (std::size_t r = 0; r < layout.headRows; ++r)
-    latex += HeadRow(layout, r);
-  if (layout.headRows > 0) latex += "\\midrule\n";
-  for (std::size_t r = layout.headRows; r < layout.rows.size(); ++r)
-    latex += DataRow(layout, r);
-  return latex + "\\bottomrule\n\\end{tabular}\n";
+void Tabular(LayerLayout& layout, std::ostream& out) {
+  if (layout.Empty()) {
+    out << "\\begin{tabular}{l}\n(no cells)\n\\end{tabular}\n";
+    return;
+  }
+  out << "\\begin{tabular}{" << std::string(layout.LabelColumns(), 'l')
+      << std::string(layout.DataColumns(), 'r') << "}\n\\toprule\n";
+  for (std::size_t r = 0; r < layout.HeadRows(); ++r)
+    out << HeadRow(layout, r);
+  if (layout.HeadRows() > 0) out << "\\midrule\n";
+  for (std::size_t r = layout.HeadRows(); r < layout.Rows(); ++r)
+    out << DataRow(layout, r);
+  out << "\\bottomrule\n\\end{tabular}\n";
 }
 
 // The footnotes, each after its mark, then the caption when shown.
@@ -164,29 +170,29 @@ std::string Foot(const OmPivotTable& table) {
   return latex.empty() ? "" : "\\par\\footnotesize\n" + latex;
 }
 
-std::string LayerTable(const ShownLayer& layer) {
-  const LayerLayout layout = LayOutLayer(layer);
+void LayerTable(const ShownLayer& layer, std::ostream& out) {
+  LayerLayout layout(layer);
   std::string caption = OneLine(Shown(TableTitle(layer.table)));
-  for (const std::vector<ShownText>& labels : layout.layerLabels) {
+  for (const std::vector<ShownText>& labels : layout.LayerLabels()) {
     caption += " --- ";
     for (std::size_t l = 0; l < labels.size(); ++l)
       caption += Escape(LayerLabelSeparator(l)) + OneLine(labels[l]);
   }
-  return "\\begin{table}[htbp]\n\\centering\n\\caption{" + caption + "}\n" + Tabular(layout) +
-         Foot(layer.table) + "\\end{table}\n";
+  out << "\\begin{table}[htbp]\n\\centering\n\\caption{" << caption << "}\n";
+  Tabular(layout, out);
+  out << Foot(layer.table) << "\\end{table}\n";
 }
 
 class DocumentWriter : public OmOutputPart::Visitor {
  public:
-  explicit DocumentWriter(const Options& options) : _options(options) {}
+  DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
 
-  std::string Write(OmOutputTree& tree) {
+  void Write(OmOutputTree& tree) {
     for (const auto& entry : tree.List()) {
       if (entry.item == nullptr) continue;
       _level = std::min(std::max(entry.level, 0), 4);
       entry.item->Accept(*this);
     }
-    return _latex;
   }
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }
@@ -231,15 +237,25 @@ class DocumentWriter : public OmOutputPart::Visitor {
   }
 
   void Visit(OmPivotTable& table) override {
-    const int shown = ForEachShownLayer(table, _options,
-                                        [&](const ShownLayer& layer) { Add(LayerTable(layer)); });
+    // A layer's table is never empty: it has at least its \begin{table}.
+    const int shown = ForEachShownLayer(table, _options, [&](const ShownLayer& layer) {
+      Separate();
+      LayerTable(layer, _out);
+      _started = true;
+    });
     if (shown == 0) Add("\\noindent " + Inline(TableTitle(table)) + ": no layer to show.\n");
   }
 
  private:
   void Add(const std::string& block) {
-    if (!_latex.empty()) _latex += '\n';
-    _latex += block;
+    Separate();
+    _out << block;
+    _started = _started || !block.empty();
+  }
+
+  // The blank line between a block and the one before it.
+  void Separate() {
+    if (_started) _out << '\n';
   }
 
   void Heading(const OmCellText* text) {
@@ -253,18 +269,27 @@ class DocumentWriter : public OmOutputPart::Visitor {
   }
 
   const Options& _options;
-  std::string _latex;
+  std::ostream& _out;
+  // Whether anything is written yet.
+  bool _started = false;
   int _level = 0;
 };
 
 }  // namespace
 
+void RenderLatex(OmOutputTree& tree, const Options& options, bool standalone, std::ostream& out) {
+  if (standalone) {
+    out << "\\documentclass{article}\n\\usepackage[utf8]{inputenc}\n\\usepackage[T1]{fontenc}\n"
+           "\\usepackage{booktabs,multirow}\n\\begin{document}\n\n";
+  }
+  DocumentWriter(options, out).Write(tree);
+  if (standalone) out << "\n\\end{document}\n";
+}
+
 std::string RenderLatex(OmOutputTree& tree, const Options& options, bool standalone) {
-  const std::string body = DocumentWriter(options).Write(tree);
-  if (!standalone) return body;
-  return "\\documentclass{article}\n\\usepackage[utf8]{inputenc}\n\\usepackage[T1]{fontenc}\n"
-         "\\usepackage{booktabs,multirow}\n\\begin{document}\n\n" +
-         body + "\n\\end{document}\n";
+  std::ostringstream out;
+  RenderLatex(tree, options, standalone, out);
+  return out.str();
 }
 
 }  // namespace omrender

@@ -43,7 +43,10 @@
 namespace omrender {
 
 // The whole outline as LaTeX: a fragment, or with standalone a complete
-// document. Options as for the text renderer (ascii has no effect).
+// document, written to out as it is rendered (see RenderDocument). Options
+// as for the text renderer (ascii has no effect).
+void RenderLatex(OmOutputTree& tree, const Options& options, bool standalone, std::ostream& out);
+// The same as one string.
 std::string RenderLatex(OmOutputTree& tree, const Options& options, bool standalone);
 
 }  // namespace omrender

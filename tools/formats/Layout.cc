@@ -61,75 +61,6 @@ std::vector<std::vector<ShownText>> LayerLabels(OmDisplayLayerHeading& layers) {
   return lines;
 }
 
-void LayOutColumnLabels(const OmDisplayColumnHeading& columns, const std::vector<int>& shown,
-                        LayerLayout& layout) {
-  std::vector<Stack> labels;
-  std::vector<Stack> leaves;
-  for (int c : shown) {
-    labels.push_back(columns.Column(c));
-    leaves.push_back(columns.ColumnCategories(c));
-  }
-  const std::vector<int> owners =
-      LevelOwners(columns, columns.NRows(), &OmDisplayColumnHeading::VisibleHeight);
-  for (std::size_t r = 0; r < static_cast<std::size_t>(columns.NRows()); ++r) {
-    std::vector<LayoutCell>& row = layout.rows[r];
-    for (std::size_t c = 0; c < layout.dataColumns;) {
-      std::size_t end = c + 1;
-      while (end < layout.dataColumns &&
-             SameBlock(labels[c], leaves[c], labels[end], leaves[end], r, owners[r])) {
-        row[layout.labelColumns + end].covered = true;
-        ++end;
-      }
-      LayoutCell& cell = row[layout.labelColumns + c];
-      cell.text = Label(labels[c][r]);
-      cell.colspan = end - c;
-      c = end;
-    }
-  }
-}
-
-void LayOutRowLabels(const OmDisplayRowHeading& rows, const std::vector<int>& shown,
-                     LayerLayout& layout) {
-  const std::vector<int> owners =
-      LevelOwners(rows, rows.NColumns(), &OmDisplayRowHeading::VisibleWidth);
-  std::vector<std::size_t> blockStart(layout.labelColumns, 0);
-  Stack previousLabels;
-  Stack previousLeaves;
-  for (std::size_t r = 0; r < shown.size(); ++r) {
-    const Stack labels = rows.Row(shown[r]);
-    const Stack leaves = rows.RowCategories(shown[r]);
-    std::vector<LayoutCell>& row = layout.rows[layout.headRows + r];
-    for (std::size_t k = 0; k < layout.labelColumns; ++k) {
-      if (r > 0 && SameBlock(previousLabels, previousLeaves, labels, leaves, k, owners[k])) {
-        row[k].covered = true;
-        ++layout.rows[layout.headRows + blockStart[k]][k].rowspan;
-      } else {
-        row[k].text = Label(labels[k]);
-        blockStart[k] = r;
-      }
-    }
-    previousLabels = labels;
-    previousLeaves = leaves;
-  }
-}
-
-// The corner, the head rows' places left of the column labels. Its last
-// row holds each row dimension's name above its column of labels, or else
-// the table's corner text (the only one that is not null then); every other
-// row of it, and the last one when it holds the corner text, is one place
-// spanning the corner's width.
-void LayOutCorner(const std::vector<const OmCellText*>& corner, LayerLayout& layout) {
-  const std::size_t last = layout.headRows - 1;
-  for (std::size_t k = 0; k < layout.labelColumns && k < corner.size(); ++k)
-    layout.rows[last][k].text = Shown(corner[k]);
-  for (std::size_t r = 0; r <= last && layout.labelColumns > 1; ++r) {
-    if (r == last && layout.namesInCorner) break;
-    layout.rows[r][0].colspan = layout.labelColumns;
-    for (std::size_t k = 1; k < layout.labelColumns; ++k)
-      layout.rows[r][k].covered = true;
-  }
-}
-
 // The cell shown at display row r and column c of layer (positions of its
 // headings), or null.
 const OmCellText* CellAt(const ShownLayer& layer, int r, int c, std::vector<int>& index) {
@@ -137,19 +68,6 @@ const OmCellText* CellAt(const ShownLayer& layer, int r, int c, std::vector<int>
   layer.columns.Fill(index, c);
   layer.rows.Fill(index, r);
   return layer.table.Cell(index);
-}
-
-void LayOutCells(const ShownLayer& layer, LayerLayout& layout) {
-  std::vector<int> index;
-  for (std::size_t r = 0; r < layer.shownRows.size(); ++r) {
-    std::vector<LayoutCell>& row = layout.rows[layout.headRows + r];
-    for (std::size_t c = 0; c < layer.shownColumns.size(); ++c) {
-      const OmCellText* value = CellAt(layer, layer.shownRows[r], layer.shownColumns[c], index);
-      LayoutCell& cell = row[layout.labelColumns + c];
-      cell.text = Shown(value);
-      cell.number = CellNumber(value);
-    }
-  }
 }
 
 // Keeps only the shown rows and columns of layer that hold a cell in a shown
@@ -327,26 +245,116 @@ int ForEachShownLayer(OmPivotTable& table, const Options& options,
   return shown;
 }
 
-LayerLayout LayOutLayer(const ShownLayer& layer) {
+LayerLayout::LayerLayout(const ShownLayer& layer)
+    : _layer(layer),
+      _layerLabels(omrender::LayerLabels(layer.layers)),
+      _labelColumns(static_cast<std::size_t>(layer.rows.NColumns())),
+      _dataColumns(layer.shownColumns.size()),
+      _dataRows(layer.shownRows.size()),
+      _namesInCorner(layer.rows.DimNamesInCorner()) {
   const std::vector<const OmCellText*> corner = layer.rows.CornerText();
   const bool cornerRow = layer.columns.NRows() == 0 &&
                          std::any_of(corner.begin(), corner.end(),
                                      [](const OmCellText* text) { return text != nullptr; });
-  LayerLayout layout;
-  layout.layerLabels = LayerLabels(layer.layers);
-  layout.headRows = cornerRow ? 1 : static_cast<std::size_t>(layer.columns.NRows());
-  layout.labelColumns = static_cast<std::size_t>(layer.rows.NColumns());
-  layout.dataColumns = layer.shownColumns.size();
-  layout.namesInCorner = layer.rows.DimNamesInCorner();
-  const std::size_t dataRows = layer.shownRows.size();
-  if (layout.dataColumns == 0 || dataRows == 0) return layout;
+  _headRows = cornerRow ? 1 : static_cast<std::size_t>(layer.columns.NRows());
+  if (Empty()) return;
+  _head.assign(_headRows, std::vector<LayoutCell>(Width()));
+  if (_headRows > 0) LayOutCorner(corner);
+  LayOutColumnLabels();
+  SpanRowLabels();
+}
 
-  layout.rows.assign(layout.headRows + dataRows, std::vector<LayoutCell>(layout.Width()));
-  if (layout.headRows > 0) LayOutCorner(corner, layout);
-  LayOutColumnLabels(layer.columns, layer.shownColumns, layout);
-  LayOutRowLabels(layer.rows, layer.shownRows, layout);
-  LayOutCells(layer, layout);
-  return layout;
+const std::vector<LayoutCell>& LayerLayout::Row(std::size_t r) {
+  if (r < _headRows) return _head[r];
+  LayOutDataRow(r - _headRows);
+  return _row;
+}
+
+// The corner, the head rows' places left of the column labels. Its last
+// row holds each row dimension's name above its column of labels, or else
+// the table's corner text (the only one that is not null then); every other
+// row of it, and the last one when it holds the corner text, is one place
+// spanning the corner's width.
+void LayerLayout::LayOutCorner(const std::vector<const OmCellText*>& corner) {
+  const std::size_t last = _headRows - 1;
+  for (std::size_t k = 0; k < _labelColumns && k < corner.size(); ++k)
+    _head[last][k].text = Shown(corner[k]);
+  for (std::size_t r = 0; r <= last && _labelColumns > 1; ++r) {
+    if (r == last && _namesInCorner) break;
+    _head[r][0].colspan = _labelColumns;
+    for (std::size_t k = 1; k < _labelColumns; ++k)
+      _head[r][k].covered = true;
+  }
+}
+
+void LayerLayout::LayOutColumnLabels() {
+  const OmDisplayColumnHeading& columns = _layer.columns;
+  std::vector<Stack> labels;
+  std::vector<Stack> leaves;
+  for (int c : _layer.shownColumns) {
+    labels.push_back(columns.Column(c));
+    leaves.push_back(columns.ColumnCategories(c));
+  }
+  const std::vector<int> owners =
+      LevelOwners(columns, columns.NRows(), &OmDisplayColumnHeading::VisibleHeight);
+  for (std::size_t r = 0; r < static_cast<std::size_t>(columns.NRows()); ++r) {
+    std::vector<LayoutCell>& row = _head[r];
+    for (std::size_t c = 0; c < _dataColumns;) {
+      std::size_t end = c + 1;
+      while (end < _dataColumns &&
+             SameBlock(labels[c], leaves[c], labels[end], leaves[end], r, owners[r])) {
+        row[_labelColumns + end].covered = true;
+        ++end;
+      }
+      LayoutCell& cell = row[_labelColumns + c];
+      cell.text = Label(labels[c][r]);
+      cell.colspan = end - c;
+      c = end;
+    }
+  }
+}
+
+void LayerLayout::SpanRowLabels() {
+  const OmDisplayRowHeading& rows = _layer.rows;
+  const std::vector<int> owners =
+      LevelOwners(rows, rows.NColumns(), &OmDisplayRowHeading::VisibleWidth);
+  _rowSpans.assign(_dataRows * _labelColumns, 0);
+  std::vector<std::size_t> blockStart(_labelColumns, 0);
+  Stack previousLabels;
+  Stack previousLeaves;
+  for (std::size_t r = 0; r < _dataRows; ++r) {
+    Stack labels = rows.Row(_layer.shownRows[r]);
+    Stack leaves = rows.RowCategories(_layer.shownRows[r]);
+    for (std::size_t k = 0; k < _labelColumns; ++k) {
+      if (r == 0 || !SameBlock(previousLabels, previousLeaves, labels, leaves, k, owners[k])) {
+        blockStart[k] = r;
+      }
+      ++_rowSpans[blockStart[k] * _labelColumns + k];
+    }
+    previousLabels = std::move(labels);
+    previousLeaves = std::move(leaves);
+  }
+}
+
+// Data row r: its row labels, shown at the top of their blocks, then its
+// cells.
+void LayerLayout::LayOutDataRow(std::size_t r) {
+  _row.assign(Width(), LayoutCell());
+  const Stack labels = _layer.rows.Row(_layer.shownRows[r]);
+  for (std::size_t k = 0; k < _labelColumns; ++k) {
+    LayoutCell& cell = _row[k];
+    const std::uint32_t span = _rowSpans[r * _labelColumns + k];
+    cell.covered = span == 0;
+    if (cell.covered) continue;
+    cell.rowspan = span;
+    cell.text = Label(labels[k]);
+  }
+  for (std::size_t c = 0; c < _dataColumns; ++c) {
+    const OmCellText* value = CellAt(_layer, _layer.shownRows[r], _layer.shownColumns[c], _index);
+    LayoutCell& cell = _row[_labelColumns + c];
+    cell.text = Shown(value);
+    cell.number = CellNumber(value);
+  }
 }
 
 }  // namespace omrender

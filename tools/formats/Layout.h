@@ -22,6 +22,7 @@
 #define OMTREE_TOOLS_FORMATS_LAYOUT_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -91,21 +92,67 @@ struct LayoutCell {
   bool covered = false;
 };
 
-// The laid-out grid of one layer. Every row has Width() places; the corner
-// texts, if any, stand in the last head row.
-struct LayerLayout {
-  // One line per layer dimension that shows a label: its labels, root first.
-  std::vector<std::vector<ShownText>> layerLabels;
-  std::size_t headRows = 0;
-  std::size_t labelColumns = 0;
-  std::size_t dataColumns = 0;
-  // The corner holds the row dimensions' names, not the table's corner text.
-  bool namesInCorner = false;
-  // The head rows, then the data rows; empty when the layer shows no cell.
-  std::vector<std::vector<LayoutCell>> rows;
+struct ShownLayer;
 
-  std::size_t Width() const { return labelColumns + dataColumns; }
-  bool Empty() const { return rows.empty(); }
+// The laid-out grid of one shown layer: the head rows on top, then the data
+// rows. Every row has Width() places; the corner texts, if any, stand in
+// the last head row.
+//
+// The head rows and the row labels' spans are laid out at construction;
+// they grow with the headings, not with the cells. A data row is laid out
+// only when Row asks for it, into one buffer that the next call reuses, so
+// that a writer never holds a layer's cells all at once: a writer that
+// needs the whole grid first (the text format's column widths) goes over
+// the rows twice.
+//
+// The layout reads the ShownLayer it was made from, which must outlive it
+// (it is made and used within ForEachShownLayer's call). Not copyable: Row
+// hands out a reference into its own buffer.
+class LayerLayout {
+ public:
+  explicit LayerLayout(const ShownLayer& layer);
+  LayerLayout(const LayerLayout&) = delete;
+  LayerLayout& operator=(const LayerLayout&) = delete;
+
+  // One line per layer dimension that shows a label: its labels, root first.
+  const std::vector<std::vector<ShownText>>& LayerLabels() const { return _layerLabels; }
+  std::size_t HeadRows() const { return _headRows; }
+  std::size_t LabelColumns() const { return _labelColumns; }
+  std::size_t DataColumns() const { return _dataColumns; }
+  // The corner holds the row dimensions' names, not the table's corner text.
+  bool NamesInCorner() const { return _namesInCorner; }
+  std::size_t Width() const { return _labelColumns + _dataColumns; }
+  // Whether the layer shows no cell; it has no rows then.
+  bool Empty() const { return _dataColumns == 0 || _dataRows == 0; }
+  // The head rows and the data rows; 0 when Empty().
+  std::size_t Rows() const { return Empty() ? 0 : _headRows + _dataRows; }
+
+  // Row r of the grid. A data row's places stay valid until the next call.
+  // REQUIRES: r < Rows().
+  const std::vector<LayoutCell>& Row(std::size_t r);
+
+ private:
+  void LayOutCorner(const std::vector<const OmCellText*>& corner);
+  void LayOutColumnLabels();
+  void SpanRowLabels();
+  void LayOutDataRow(std::size_t r);
+
+  // Fixed at construction.
+  const ShownLayer& _layer;
+  std::vector<std::vector<ShownText>> _layerLabels;
+  std::size_t _headRows = 0;
+  std::size_t _labelColumns = 0;
+  std::size_t _dataColumns = 0;
+  std::size_t _dataRows = 0;
+  bool _namesInCorner = false;
+  std::vector<std::vector<LayoutCell>> _head;
+  // Per data row, the rowspan of each of its row labels (LabelColumns() per
+  // row); 0 where the label above covers the place.
+  std::vector<std::uint32_t> _rowSpans;
+
+  // Changed by Row: the last data row laid out.
+  std::vector<LayoutCell> _row;
+  std::vector<int> _index;
 };
 
 // Whether a leaf stack of a display heading holds a hidden leaf.
@@ -134,9 +181,6 @@ struct ShownLayer {
 // options.namesInCorner. Returns how many layers it showed.
 int ForEachShownLayer(OmPivotTable& table, const Options& options,
                       const std::function<void(const ShownLayer&)>& show);
-
-// Lays out one shown layer.
-LayerLayout LayOutLayer(const ShownLayer& layer);
 
 }  // namespace omrender
 

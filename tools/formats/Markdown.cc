@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <sstream>
 #include <vector>
 
 #include "Layout.h"
@@ -87,15 +88,16 @@ std::string TableRow(const std::vector<std::string>& cells) {
 // The one header row: above each data column the labels of the head rows
 // that span it, joined by " / "; above the label columns the corner cells
 // standing there.
-std::vector<std::string> HeaderRow(const LayerLayout& layout) {
+std::vector<std::string> HeaderRow(LayerLayout& layout) {
   std::vector<std::string> header(layout.Width());
-  for (std::size_t r = 0; r < layout.headRows; ++r) {
+  for (std::size_t r = 0; r < layout.HeadRows(); ++r) {
+    const std::vector<LayoutCell>& row = layout.Row(r);
     std::string spanning;
     for (std::size_t c = 0; c < layout.Width(); ++c) {
-      const LayoutCell& cell = layout.rows[r][c];
+      const LayoutCell& cell = row[c];
       if (!cell.covered) spanning = Inline(cell.text);
       // A corner cell's span stays in the first label column.
-      const std::string label = c < layout.labelColumns && cell.covered ? "" : spanning;
+      const std::string label = c < layout.LabelColumns() && cell.covered ? "" : spanning;
       if (label.empty()) continue;
       header[c] += (header[c].empty() ? "" : " / ") + label;
     }
@@ -103,43 +105,53 @@ std::vector<std::string> HeaderRow(const LayerLayout& layout) {
   return header;
 }
 
-std::string LayerTable(const ShownLayer& layer) {
-  const LayerLayout layout = LayOutLayer(layer);
+// The data columns' alignment row: a column holding a number is
+// right-aligned. Lays out every data row to find out.
+std::vector<std::string> AlignmentRow(LayerLayout& layout) {
+  std::vector<std::string> alignment(layout.Width(), "---");
+  for (std::size_t r = layout.HeadRows(); r < layout.Rows(); ++r) {
+    const std::vector<LayoutCell>& row = layout.Row(r);
+    for (std::size_t c = layout.LabelColumns(); c < layout.Width(); ++c) {
+      if (row[c].number) alignment[c] = "---:";
+    }
+  }
+  return alignment;
+}
+
+void LayerTable(const ShownLayer& layer, std::ostream& out) {
+  LayerLayout layout(layer);
   // An empty title would leave "****", a thematic break.
   const std::string title = Inline(TableTitle(layer.table));
   std::string markdown = title.empty() ? "" : "**" + title + "**";
-  for (const std::vector<ShownText>& labels : layout.layerLabels) {
+  for (const std::vector<ShownText>& labels : layout.LayerLabels()) {
     if (!markdown.empty()) markdown += "<br>\n";
     for (std::size_t l = 0; l < labels.size(); ++l)
       markdown += EscapeLine(LayerLabelSeparator(l)) + Inline(labels[l]);
   }
   if (!markdown.empty()) markdown += "\n\n";
-  if (layout.Empty()) return markdown + "(no cells)\n";
-
-  markdown += TableRow(HeaderRow(layout));
-  std::vector<std::string> alignment(layout.Width(), "---");
-  for (std::size_t r = layout.headRows; r < layout.rows.size(); ++r) {
-    for (std::size_t c = layout.labelColumns; c < layout.Width(); ++c) {
-      if (layout.rows[r][c].number) alignment[c] = "---:";
-    }
+  out << markdown;
+  if (layout.Empty()) {
+    out << "(no cells)\n";
+    return;
   }
-  markdown += TableRow(alignment);
+
+  out << TableRow(HeaderRow(layout)) << TableRow(AlignmentRow(layout));
   // The row labels in force, carried down their spans.
-  std::vector<std::string> labels(layout.labelColumns);
+  std::vector<std::string> labels(layout.LabelColumns());
   std::vector<std::string> cells(layout.Width());
-  for (std::size_t r = layout.headRows; r < layout.rows.size(); ++r) {
+  for (std::size_t r = layout.HeadRows(); r < layout.Rows(); ++r) {
+    const std::vector<LayoutCell>& row = layout.Row(r);
     for (std::size_t c = 0; c < layout.Width(); ++c) {
-      const LayoutCell& cell = layout.rows[r][c];
-      if (c >= layout.labelColumns) {
+      const LayoutCell& cell = row[c];
+      if (c >= layout.LabelColumns()) {
         cells[c] = Inline(cell.text);
         continue;
       }
       if (!cell.covered) labels[c] = Inline(cell.text);
       cells[c] = labels[c];
     }
-    markdown += TableRow(cells);
+    out << TableRow(cells);
   }
-  return markdown;
 }
 
 // The footnotes as a list, then the caption when shown.
@@ -160,15 +172,14 @@ std::string Foot(const OmPivotTable& table) {
 // them.
 class DocumentWriter : public OmOutputPart::Visitor {
  public:
-  explicit DocumentWriter(const Options& options) : _options(options) {}
+  DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
 
-  std::string Write(OmOutputTree& tree) {
+  void Write(OmOutputTree& tree) {
     for (const auto& entry : tree.List()) {
       if (entry.item == nullptr) continue;
       _level = std::min(std::max(entry.level, 0) + 1, 6);
       entry.item->Accept(*this);
     }
-    return _markdown;
   }
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }
@@ -213,7 +224,10 @@ class DocumentWriter : public OmOutputPart::Visitor {
 
   void Visit(OmPivotTable& table) override {
     const int shown = ForEachShownLayer(table, _options, [&](const ShownLayer& layer) {
-      Add(LayerTable(layer));
+      // A layer's table is never empty: it has at least "(no cells)".
+      Separate();
+      LayerTable(layer, _out);
+      _started = true;
       const std::string foot = Foot(table);
       if (!foot.empty()) Add(foot);
     });
@@ -222,8 +236,14 @@ class DocumentWriter : public OmOutputPart::Visitor {
 
  private:
   void Add(const std::string& block) {
-    if (!_markdown.empty()) _markdown += '\n';
-    _markdown += block;
+    Separate();
+    _out << block;
+    _started = _started || !block.empty();
+  }
+
+  // The blank line between a block and the one before it.
+  void Separate() {
+    if (_started) _out << '\n';
   }
 
   void Heading(const OmCellText* text) {
@@ -235,14 +255,22 @@ class DocumentWriter : public OmOutputPart::Visitor {
   }
 
   const Options& _options;
-  std::string _markdown;
+  std::ostream& _out;
+  // Whether anything is written yet.
+  bool _started = false;
   int _level = 1;
 };
 
 }  // namespace
 
+void RenderMarkdown(OmOutputTree& tree, const Options& options, std::ostream& out) {
+  DocumentWriter(options, out).Write(tree);
+}
+
 std::string RenderMarkdown(OmOutputTree& tree, const Options& options) {
-  return DocumentWriter(options).Write(tree);
+  std::ostringstream out;
+  RenderMarkdown(tree, options, out);
+  return out.str();
 }
 
 }  // namespace omrender

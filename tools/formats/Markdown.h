@@ -45,8 +45,10 @@
 
 namespace omrender {
 
-// The whole outline as Markdown. Options as for the text renderer (ascii
-// has no effect).
+// The whole outline as Markdown, written to out as it is rendered (see
+// RenderDocument). Options as for the text renderer (ascii has no effect).
+void RenderMarkdown(OmOutputTree& tree, const Options& options, std::ostream& out);
+// The same as one string.
 std::string RenderMarkdown(OmOutputTree& tree, const Options& options);
 
 }  // namespace omrender

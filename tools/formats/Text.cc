@@ -24,66 +24,66 @@ struct Rules {
 const Rules kBoxRules = {"─", "│", {"┌", "┬", "┐"}, {"├", "┼", "┤"}, {"└", "┴", "┘"}};
 const Rules kAsciiRules = {"-", "|", {"+", "+", "+"}, {"+", "+", "+"}, {"+", "+", "+"}};
 
-// One cell of the drawn grid, its text split into lines. A cell that spans
-// several columns is stored in the first of them; the others are marked
-// covered.
+// One place of a drawn row: its lines and their alignment.
 struct GridCell {
   std::vector<std::string> lines;
   Align align = Align::kLeft;
-  std::size_t span = 1;
-  bool covered = false;
 };
 
+// Draws a laid-out layer's grid. The column widths need every place of the
+// layer, so the grid goes over its rows twice: once for the widths, keeping
+// only them, and once to write each row as it is laid out again. A place
+// covered by a column label's span is left out; one covered by a row
+// label's span is drawn blank.
 class Grid {
  public:
-  Grid(std::size_t rows, std::size_t columns, std::size_t headRows)
-      : _columns(columns), _headRows(headRows), _cells(rows, std::vector<GridCell>(columns)) {}
+  Grid(LayerLayout& layout, const Rules& rules, const std::string& indent)
+      : _layout(layout), _rules(rules), _indent(indent), _widths(Widths(layout)) {}
 
-  GridCell& At(std::size_t row, std::size_t column) { return _cells[row][column]; }
-
-  void Span(std::size_t row, std::size_t column, std::size_t span) {
-    _cells[row][column].span = span;
-    for (std::size_t c = column + 1; c < column + span; ++c)
-      _cells[row][c].covered = true;
-  }
-
-  std::string Draw(const Rules& rules, const std::string& indent) const {
-    const std::vector<std::size_t> widths = Widths();
-    std::string out = RuleLine(rules.top, rules, widths, indent);
-    for (std::size_t r = 0; r < _cells.size(); ++r) {
-      if (r == _headRows && r > 0) out += RuleLine(rules.middle, rules, widths, indent);
-      const std::vector<GridCell>& row = _cells[r];
-      const std::size_t height = Height(row);
-      for (std::size_t line = 0; line < height; ++line) {
-        out += indent + rules.vertical;
-        for (std::size_t c = 0; c < _columns; ++c) {
-          const GridCell& cell = row[c];
-          if (cell.covered) continue;
-          // A cell of fewer lines than its row is blank below them.
-          const std::string text = line < cell.lines.size() ? cell.lines[line] : std::string();
-          out +=
-              ' ' + Pad(text, SpanWidth(widths, c, cell.span), cell.align) + ' ' + rules.vertical;
-        }
-        out += '\n';
-      }
+  void Draw(std::ostream& out) const {
+    RuleLine(_rules.top, out);
+    for (std::size_t r = 0; r < _layout.Rows(); ++r) {
+      if (r == _layout.HeadRows() && r > 0) RuleLine(_rules.middle, out);
+      DrawRow(r, out);
     }
-    return out + RuleLine(rules.bottom, rules, widths, indent);
+    RuleLine(_rules.bottom, out);
   }
 
  private:
-  // The lines a row takes: those of its tallest cell, at least one.
-  static std::size_t Height(const std::vector<GridCell>& row) {
+  // Row r, as tall as its tallest place; a place of fewer lines is blank
+  // below them.
+  void DrawRow(std::size_t r, std::ostream& out) const {
+    const std::vector<LayoutCell>& row = _layout.Row(r);
+    std::vector<GridCell> cells(row.size());
     std::size_t height = 1;
-    for (const GridCell& cell : row) {
-      if (!cell.covered) height = std::max(height, cell.lines.size());
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (row[c].covered) continue;
+      cells[c].lines = SplitLines(Decorated(row[c].text));
+      cells[c].align = Alignment(r, c, row[c]);
+      height = std::max(height, cells[c].lines.size());
     }
-    return height;
+    for (std::size_t line = 0; line < height; ++line) {
+      out << _indent << _rules.vertical;
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        if (row[c].covered && r < _layout.HeadRows()) continue;
+        const std::vector<std::string>& lines = cells[c].lines;
+        const std::string text = line < lines.size() ? lines[line] : std::string();
+        out << ' ' << Pad(text, SpanWidth(_widths, c, row[c].colspan), cells[c].align) << ' '
+            << _rules.vertical;
+      }
+      out << '\n';
+    }
   }
 
-  // The display width of a cell's widest line.
-  static std::size_t Widest(const GridCell& cell) {
+  Align Alignment(std::size_t r, std::size_t c, const LayoutCell& cell) const {
+    if (r < _layout.HeadRows() && c >= _layout.LabelColumns()) return Align::kCenter;
+    return cell.number != nullptr ? Align::kRight : Align::kLeft;
+  }
+
+  // The display width of a place's widest line.
+  static std::size_t Widest(const LayoutCell& cell) {
     std::size_t width = 0;
-    for (const std::string& line : cell.lines)
+    for (const std::string& line : SplitLines(Decorated(cell.text)))
       width = std::max(width, DisplayWidth(line));
     return width;
   }
@@ -96,105 +96,84 @@ class Grid {
     return width;
   }
 
-  std::vector<std::size_t> Widths() const {
-    std::vector<std::size_t> widths(_columns, 0);
-    for (const auto& row : _cells) {
-      for (std::size_t c = 0; c < _columns; ++c) {
-        if (!row[c].covered && row[c].span == 1) {
-          widths[c] = std::max(widths[c], Widest(row[c]));
-        }
+  // Each column as wide as its widest place; then a spanning label (only
+  // head rows hold them) wider than its columns widens the last of them.
+  static std::vector<std::size_t> Widths(LayerLayout& layout) {
+    std::vector<std::size_t> widths(layout.Width(), 0);
+    for (std::size_t r = 0; r < layout.Rows(); ++r) {
+      const std::vector<LayoutCell>& row = layout.Row(r);
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        if (!row[c].covered && row[c].colspan == 1) widths[c] = std::max(widths[c], Widest(row[c]));
       }
     }
-    // A spanning label wider than its columns widens the last of them.
-    for (const auto& row : _cells) {
-      for (std::size_t c = 0; c < _columns; ++c) {
-        const GridCell& cell = row[c];
-        if (cell.covered || cell.span == 1) continue;
-        const std::size_t need = Widest(cell);
-        const std::size_t have = SpanWidth(widths, c, cell.span);
-        if (need > have) widths[c + cell.span - 1] += need - have;
+    for (std::size_t r = 0; r < layout.HeadRows(); ++r) {
+      const std::vector<LayoutCell>& row = layout.Row(r);
+      for (std::size_t c = 0; c < row.size(); ++c) {
+        if (row[c].covered || row[c].colspan == 1) continue;
+        const std::size_t need = Widest(row[c]);
+        const std::size_t have = SpanWidth(widths, c, row[c].colspan);
+        if (need > have) widths[c + row[c].colspan - 1] += need - have;
       }
     }
     return widths;
   }
 
-  static std::string RuleLine(const char* const ends[3], const Rules& rules,
-                              const std::vector<std::size_t>& widths, const std::string& indent) {
-    std::string line = indent + ends[0];
-    for (std::size_t c = 0; c < widths.size(); ++c) {
-      if (c > 0) line += ends[1];
-      for (std::size_t i = 0; i < widths[c] + 2; ++i)
-        line += rules.horizontal;
+  void RuleLine(const char* const ends[3], std::ostream& out) const {
+    out << _indent << ends[0];
+    for (std::size_t c = 0; c < _widths.size(); ++c) {
+      if (c > 0) out << ends[1];
+      for (std::size_t i = 0; i < _widths[c] + 2; ++i)
+        out << _rules.horizontal;
     }
-    return line + ends[2] + '\n';
+    out << ends[2] << '\n';
   }
 
-  std::size_t _columns;
-  std::size_t _headRows;
-  std::vector<std::vector<GridCell>> _cells;
+  LayerLayout& _layout;
+  const Rules& _rules;
+  const std::string& _indent;
+  const std::vector<std::size_t> _widths;
 };
 
 // text as lines, each after indent: a text with line breaks goes on below
 // at the same indent, keeping its place in the outline.
-std::string Indented(const std::string& indent, const std::string& text) {
-  std::string out;
+void Indented(const std::string& indent, const std::string& text, std::ostream& out) {
   for (const std::string& line : SplitLines(text))
-    out += indent + line + '\n';
-  return out;
+    out << indent << line << '\n';
 }
 
-std::string LayerLabels(const LayerLayout& layout, const std::string& indent) {
-  std::string out;
-  for (const std::vector<ShownText>& labels : layout.layerLabels) {
+void LayerLabels(const LayerLayout& layout, const std::string& indent, std::ostream& out) {
+  for (const std::vector<ShownText>& labels : layout.LayerLabels()) {
     std::string line;
     for (std::size_t l = 0; l < labels.size(); ++l)
       line += LayerLabelSeparator(l) + Decorated(labels[l]);
-    out += Indented(indent, line);
+    Indented(indent, line, out);
   }
-  return out;
 }
 
-// The grid of a laid-out layer. A row label stands once, at the top of its
-// block; the places below it stay blank.
-std::string DrawLayer(const LayerLayout& layout, const Options& options,
-                      const std::string& indent) {
-  if (layout.Empty()) return indent + "(no cells)\n";
-  Grid grid(layout.rows.size(), layout.Width(), layout.headRows);
-  for (std::size_t r = 0; r < layout.rows.size(); ++r) {
-    for (std::size_t c = 0; c < layout.Width(); ++c) {
-      const LayoutCell& cell = layout.rows[r][c];
-      if (cell.covered) continue;
-      GridCell& drawn = grid.At(r, c);
-      drawn.lines = SplitLines(Decorated(cell.text));
-      if (r < layout.headRows && c >= layout.labelColumns) {
-        drawn.align = Align::kCenter;
-      } else if (cell.number) {
-        drawn.align = Align::kRight;
-      }
-      grid.Span(r, c, cell.colspan);
-    }
+// A layer's labels, then its grid. A row label stands once, at the top of
+// its block; the places below it stay blank.
+void RenderLayer(const ShownLayer& layer, const Options& options, const std::string& indent,
+                 std::ostream& out) {
+  LayerLayout layout(layer);
+  LayerLabels(layout, indent, out);
+  if (layout.Empty()) {
+    out << indent << "(no cells)\n";
+    return;
   }
-  return grid.Draw(options.ascii ? kAsciiRules : kBoxRules, indent);
-}
-
-std::string RenderLayer(const ShownLayer& layer, const Options& options,
-                        const std::string& indent) {
-  const LayerLayout layout = LayOutLayer(layer);
-  return LayerLabels(layout, indent) + DrawLayer(layout, options, indent);
+  Grid(layout, options.ascii ? kAsciiRules : kBoxRules, indent).Draw(out);
 }
 
 // Renders every item of an outline, indented by its level.
 class DocumentRenderer : public OmOutputPart::Visitor {
  public:
-  explicit DocumentRenderer(const Options& options) : _options(options) {}
+  DocumentRenderer(const Options& options, std::ostream& out) : _options(options), _out(out) {}
 
-  std::string Render(OmOutputTree& tree) {
+  void Render(OmOutputTree& tree) {
     for (const auto& entry : tree.List()) {
       if (entry.item == nullptr) continue;
       _indent = std::string(2 * static_cast<std::size_t>(std::max(entry.level, 0)), ' ');
       entry.item->Accept(*this);
     }
-    return _out.str();
   }
 
   void Visit(OmHeading& heading) override { Line(Decorated(heading.OutlineText())); }
@@ -235,39 +214,51 @@ class DocumentRenderer : public OmOutputPart::Visitor {
     Line("Answer tree: " + Decorated(tree.OutlineText()) + " (" + AnswerTreeSummary(tree) + ")");
   }
 
-  void Visit(OmPivotTable& table) override { _out << RenderTable(table, _options, _indent); }
+  void Visit(OmPivotTable& table) override { RenderTable(table, _options, _out, _indent); }
 
  private:
   // text at the item's indent and after margin, on as many lines as it has.
   void Line(const std::string& text, const char* margin = "") {
-    _out << Indented(_indent + margin, text);
+    Indented(_indent + margin, text, _out);
   }
 
   const Options& _options;
-  std::ostringstream _out;
+  std::ostream& _out;
   std::string _indent;
 };
 
 }  // namespace
 
-std::string RenderTable(OmPivotTable& table, const Options& options, const std::string& indent) {
-  std::string out = Indented(indent, Decorated(TableTitle(table)));
+void RenderTable(OmPivotTable& table, const Options& options, std::ostream& out,
+                 const std::string& indent) {
+  Indented(indent, Decorated(TableTitle(table)), out);
   const int shown = ForEachShownLayer(
-      table, options, [&](const ShownLayer& layer) { out += RenderLayer(layer, options, indent); });
-  if (shown == 0) out += indent + "(no layer to show)\n";
+      table, options, [&](const ShownLayer& layer) { RenderLayer(layer, options, indent, out); });
+  if (shown == 0) out << indent << "(no layer to show)\n";
   const OmVector<OmFootnote>& footnotes = table.Footnotes();
   for (std::size_t n = 0; n < footnotes.size(); ++n) {
-    out +=
-        Indented(indent, FootnoteMark(static_cast<int>(n)) + ". " + Decorated(footnotes[n].Text()));
+    Indented(indent, FootnoteMark(static_cast<int>(n)) + ". " + Decorated(footnotes[n].Text()),
+             out);
   }
   if (table.Caption() != nullptr && table.showCaption()) {
-    out += Indented(indent, Decorated(table.Caption()));
+    Indented(indent, Decorated(table.Caption()), out);
   }
-  return out;
+}
+
+std::string RenderTable(OmPivotTable& table, const Options& options, const std::string& indent) {
+  std::ostringstream out;
+  RenderTable(table, options, out, indent);
+  return out.str();
+}
+
+void RenderDocument(OmOutputTree& tree, const Options& options, std::ostream& out) {
+  DocumentRenderer(options, out).Render(tree);
 }
 
 std::string RenderDocument(OmOutputTree& tree, const Options& options) {
-  return DocumentRenderer(options).Render(tree);
+  std::ostringstream out;
+  RenderDocument(tree, options, out);
+  return out.str();
 }
 
 }  // namespace omrender

@@ -17,6 +17,7 @@
 #ifndef OMTREE_TOOLS_FORMATS_TEXT_H_
 #define OMTREE_TOOLS_FORMATS_TEXT_H_
 
+#include <ostream>
 #include <string>
 
 #include "backend/omtree/omtree.h"
@@ -35,10 +36,18 @@ struct Options {
   int layer = -1;
 };
 
-// The whole outline, one item after the other.
+// The whole outline, one item after the other, written to out as it is
+// rendered: what is held at a time is one item, or for a table one row of
+// its grid (and the column widths of the layer being written). The caller
+// checks out's state afterwards.
+void RenderDocument(OmOutputTree& tree, const Options& options, std::ostream& out);
+// The same as one string.
 std::string RenderDocument(OmOutputTree& tree, const Options& options);
 
-// One pivot table, each line preceded by indent.
+// One pivot table, each line preceded by indent, written to out as above.
+void RenderTable(OmPivotTable& table, const Options& options, std::ostream& out,
+                 const std::string& indent = "");
+// The same as one string.
 std::string RenderTable(OmPivotTable& table, const Options& options,
                         const std::string& indent = "");
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <map>
 #include <set>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -81,7 +82,7 @@ std::string Unique(const std::string& name, std::set<std::string>& taken) {
 
 }  // namespace
 
-std::string RenderTidyCsv(OmOutputTree& tree) {
+void RenderTidyCsv(OmOutputTree& tree, std::ostream& out) {
   std::vector<OmPivotTable*> tables;
   for (const auto& entry : tree.List()) {
     if (auto* table = dynamic_cast<OmPivotTable*>(entry.item)) tables.push_back(table);
@@ -114,10 +115,9 @@ std::string RenderTidyCsv(OmOutputTree& tree) {
   }
   const std::size_t valueColumn = place("value");
 
-  std::string csv;
   for (std::size_t c = 0; c < header.size(); ++c)
-    csv += (c > 0 ? "," : "") + Quoted(header[c]);
-  csv += "\r\n";
+    out << (c > 0 ? "," : "") << Quoted(header[c]);
+  out << "\r\n";
   std::vector<std::string> fields(header.size());
   for (const TableColumns& layout : layouts) {
     std::fill(fields.begin(), fields.end(), std::string());
@@ -139,13 +139,18 @@ std::string RenderTidyCsv(OmOutputTree& tree) {
       }
       fields[valueColumn] = Quoted(Value(it.Cell()));
       for (std::size_t c = 0; c < fields.size(); ++c) {
-        if (c > 0) csv += ',';
-        csv += fields[c];
+        if (c > 0) out << ',';
+        out << fields[c];
       }
-      csv += "\r\n";
+      out << "\r\n";
     }
   }
-  return csv;
+}
+
+std::string RenderTidyCsv(OmOutputTree& tree) {
+  std::ostringstream out;
+  RenderTidyCsv(tree, out);
+  return out.str();
 }
 
 }  // namespace omrender

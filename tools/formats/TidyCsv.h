@@ -36,13 +36,16 @@
 #ifndef OMTREE_TOOLS_FORMATS_TIDYCSV_H_
 #define OMTREE_TOOLS_FORMATS_TIDYCSV_H_
 
+#include <ostream>
 #include <string>
 
 #include "backend/omtree/omtree.h"
 
 namespace omrender {
 
-// Every pivot table of tree as tidy CSV.
+// Every pivot table of tree as tidy CSV, written to out record by record.
+void RenderTidyCsv(OmOutputTree& tree, std::ostream& out);
+// The same as one string.
 std::string RenderTidyCsv(OmOutputTree& tree);
 
 }  // namespace omrender

@@ -160,19 +160,20 @@ class SheetWriter {
 
   // The grid of one layer, its top left place at the current row in
   // column A.
-  void Grid(const LayerLayout& layout) {
-    for (std::size_t r = 0; r < layout.rows.size(); ++r) {
+  void Grid(LayerLayout& layout) {
+    for (std::size_t r = 0; r < layout.Rows(); ++r) {
+      const std::vector<LayoutCell>& places = layout.Row(r);
       for (std::size_t c = 0; c < layout.Width(); ++c) {
-        const LayoutCell& cell = layout.rows[r][c];
+        const LayoutCell& cell = places[c];
         if (cell.covered) continue;
         const lxw_row_t row = static_cast<lxw_row_t>(_row + r);
         const lxw_col_t column = Column(c);
         Style style;
-        if (r < layout.headRows) {
-          style.bold = c >= layout.labelColumns;
-          style.align = c >= layout.labelColumns ? LXW_ALIGN_CENTER : LXW_ALIGN_NONE;
+        if (r < layout.HeadRows()) {
+          style.bold = c >= layout.LabelColumns();
+          style.align = c >= layout.LabelColumns() ? LXW_ALIGN_CENTER : LXW_ALIGN_NONE;
           style.verticalAlign = LXW_ALIGN_VERTICAL_BOTTOM;
-        } else if (c < layout.labelColumns) {
+        } else if (c < layout.LabelColumns()) {
           style.verticalAlign = LXW_ALIGN_VERTICAL_TOP;
         }
         if (cell.colspan > 1 || cell.rowspan > 1) {
@@ -186,7 +187,7 @@ class SheetWriter {
         } else {
           NeedWidth(c, Width(cell.text));
         }
-        const bool data = r >= layout.headRows && c >= layout.labelColumns;
+        const bool data = r >= layout.HeadRows() && c >= layout.LabelColumns();
         if (data && cell.number != nullptr && std::isfinite(cell.number->Value())) {
           Number(row, column, *cell.number, cell.text);
         } else {
@@ -194,7 +195,7 @@ class SheetWriter {
         }
       }
     }
-    _row += layout.rows.size();
+    _row += layout.Rows();
   }
 
   // Sets the columns' widths; the last call on the sheet.
@@ -302,8 +303,8 @@ void WriteTable(OmPivotTable& table, const Options& options, SheetWriter& sheet)
   sheet.Line(title, true);
   std::size_t width = 1;
   const int shown = ForEachShownLayer(table, options, [&](const ShownLayer& layer) {
-    const LayerLayout layout = LayOutLayer(layer);
-    for (const std::vector<ShownText>& labels : layout.layerLabels) {
+    LayerLayout layout(layer);
+    for (const std::vector<ShownText>& labels : layout.LayerLabels()) {
       std::vector<Run> runs;
       for (std::size_t l = 0; l < labels.size(); ++l) {
         for (Run& run : Runs(labels[l], LayerLabelSeparator(l)))

@@ -5,10 +5,12 @@
 //
 // Exit status: 0 on success, 1 on bad input or a failed write (the message
 // names the file, and the line and column where there is one), 2 on a usage
-// error. Output named with -o is written to a temporary file in the same
-// directory and renamed into place, so a failure never leaves a half-written
-// file behind. A workbook is binary and needs -o: libxlsxwriter writes it
-// to the temporary file by name.
+// error. The output is written as it is rendered, never held whole: to
+// standard output, or, named with -o, to a temporary file in the same
+// directory that is renamed into place once all of it is written, so a
+// failure (a full disk, say) never leaves a half-written file behind. A
+// workbook is binary and needs -o: libxlsxwriter writes it to the temporary
+// file by name.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,16 +100,38 @@ void ReplaceAtomically(const std::string& path, Write write) {
   }
 }
 
-// Writes text to path, replacing it whole or not at all.
-void WriteAtomically(const std::string& path, const std::string& text) {
+// Has write fill out, then flushes it; the first failed write ends it with
+// a Failure naming name and the system's reason. out throws no more
+// afterwards (standard output is flushed again at exit).
+template <typename Write>
+void WriteStream(std::ostream& out, const std::string& name, Write write) {
+  errno = 0;
+  int error = 0;
+  out.exceptions(std::ios::badbit);
+  try {
+    write(out);
+    out.flush();
+  } catch (const std::ios_base::failure&) {
+    error = errno != 0 ? errno : EIO;
+  }
+  out.exceptions(std::ios::goodbit);
+  if (error == 0 && !out) error = errno != 0 ? errno : EIO;
+  if (error != 0) throw Failure{name + ": cannot write: " + std::strerror(error)};
+}
+
+// Replaces path with what write puts into its stream, whole or not at all.
+template <typename Write>
+void WriteAtomically(const std::string& path, Write write) {
   ReplaceAtomically(path, [&](const std::string& temporary) {
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) throw Failure{path + ": " + std::strerror(errno)};
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int error = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed)
-      throw Failure{path + ": cannot write: " + std::strerror(written ? errno : error)};
+    // The stream's buffer, the most output held at a time.
+    std::vector<char> buffer(64 * 1024);
+    std::ofstream file;
+    file.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    file.open(temporary, std::ios::binary | std::ios::trunc);
+    if (!file) throw Failure{path + ": " + std::strerror(errno)};
+    WriteStream(file, path, write);
+    file.close();
+    if (!file) throw Failure{path + ": cannot write: " + std::strerror(errno)};
   });
 }
 
@@ -128,14 +152,22 @@ std::unique_ptr<OmOutputTree> OpenDocument(const std::string& path) {
   return omdoc::Load(in, path);
 }
 
-std::string Render(OmOutputTree& document, const std::string& format,
-                   const omrender::Options& options, const std::string& title, bool standalone) {
-  if (format == "html") return omrender::RenderHtml(document, options, title);
-  if (format == "json") return omdoc::Save(document, omdoc::SaveOptions{true, options});
-  if (format == "markdown") return omrender::RenderMarkdown(document, options);
-  if (format == "csv") return omrender::RenderTidyCsv(document);
-  if (format == "latex") return omrender::RenderLatex(document, options, standalone);
-  return omrender::RenderDocument(document, options);
+// Writes document in format to out as it is rendered.
+void Render(OmOutputTree& document, const std::string& format, const omrender::Options& options,
+            const std::string& title, bool standalone, std::ostream& out) {
+  if (format == "html") {
+    omrender::RenderHtml(document, options, title, out);
+  } else if (format == "json") {
+    omdoc::Save(document, out, omdoc::SaveOptions{true, options});
+  } else if (format == "markdown") {
+    omrender::RenderMarkdown(document, options, out);
+  } else if (format == "csv") {
+    omrender::RenderTidyCsv(document, out);
+  } else if (format == "latex") {
+    omrender::RenderLatex(document, options, standalone, out);
+  } else {
+    omrender::RenderDocument(document, options, out);
+  }
 }
 
 }  // namespace
@@ -256,12 +288,13 @@ int main(int argc, char** argv) {
       });
       return 0;
     }
-    const std::string text = Render(*document, format, options, title, standalone);
+    const auto write = [&](std::ostream& out) {
+      Render(*document, format, options, title, standalone, out);
+    };
     if (output.empty()) {
-      std::cout << text << std::flush;
-      if (!std::cout) throw Failure{"standard output: cannot write"};
+      WriteStream(std::cout, "standard output", write);
     } else {
-      WriteAtomically(output, text);
+      WriteAtomically(output, write);
     }
   } catch (const omdoc::LoadError& error) {
     std::cerr << "omtree-view: " << error.what() << '\n';
