@@ -16,6 +16,20 @@
 // path, never the root. Subscripts are not bounded: a node grows to exactly
 // s+1 slots when s lies beyond twice its capacity, else by OmVector's rule.
 //
+// Occupancy: every node also knows which of its slots are non-null, so that
+// a traversal skips null slots 64 at a time and the pruning of DeleteCell
+// tells an empty node in O(1). Bit i of the node's bitmap is set exactly when
+// slot i is non-null; bits past the node's size are 0; a node of more than 64
+// slots also keeps its live count, the number of set bits. The bitmap covers
+// the node's capacity and grows with it: Reach allocates the bigger bitmap
+// before the slot block moves, so a failed allocation leaves both as they
+// were. Slots are therefore written only through PointerVector::Set.
+//
+// Memory: one word in the node. For a capacity of at most 64 slots that word
+// holds the bits themselves. Above it points to a block from the node's
+// region, owned by the node, of one word of live count followed by the bits,
+// capacity/64 rounded up words: one bit per slot plus one word.
+//
 // Every walk here is iterative. Used from one thread at a time.
 
 #ifndef OMTREE_BACKEND_OMTREE_CELLSTORE_H_
@@ -31,29 +45,71 @@
 namespace omtree_internal {
 
 // One node of the store: slots holding child nodes (inner levels) or cells
-// (the leaf level), each null when absent. Allocated in a region; made with
-// Create and deleted with Destroy, which returns both its block and itself.
-struct PointerVector {
+// (the leaf level), each null when absent, and the bitmap of the non-null
+// ones. Allocated in a region; made with Create and deleted with Destroy,
+// which returns its slot block, its bitmap block and itself.
+class PointerVector {
+ public:
   static PointerVector* Create(OmMemoryRegion* region);
   static void Destroy(PointerVector* node);
 
-  // Grows the node to hold subscript.
+  PointerVector(const PointerVector&) = delete;
+  PointerVector& operator=(const PointerVector&) = delete;
+
+  const OmVector<void*>& slots() const { return _slots; }
+
+  // Grows the node to hold subscript; allocates the slot block and the
+  // bitmap block it needs or neither.
   void Reach(std::size_t subscript);
+
+  // Stores element (a child, a cell or null) in slot subscript and keeps the
+  // bitmap right. The slot's previous element is the caller's.
+  // REQUIRES: subscript < slots().size().
+  void Set(std::size_t subscript, void* element);
+
+  // True when every slot is null. O(1).
   bool Empty() const;
 
-  OmVector<void*> slots;
+  // The first non-null slot at or after from, or slots().size().
+  std::size_t NextOccupied(std::size_t from) const;
+
+  // Drops the null slots after the last non-null one and returns that
+  // slot's element, or null when the node holds nothing. Shrinks the node,
+  // which only the destruction of the store may do.
+  void* TrimToLast();
+
+  // True when the bits, the bits past size() and the live count agree with
+  // the slots.
+  bool OccupancyMatchesSlots() const;
 
  private:
-  explicit PointerVector(OmMemoryRegion* region) : slots(region) {}
+  explicit PointerVector(OmMemoryRegion* region) : _slots(region) {}
+  ~PointerVector();
+
+  // The bitmap's words, capacity/64 rounded up (at least one).
+  std::uint64_t* Words();
+  const std::uint64_t* Words() const;
+  std::size_t WordCount() const;
+  bool BitsInline() const;
+
+  OmVector<void*> _slots;
+  // Which member is in use follows from _slots.capacity(): _bits up to 64
+  // slots, else _block (live count, then the bit words).
+  union {
+    std::uint64_t _bits = 0;
+    std::uint64_t* _block;
+  };
 };
 
 // The cell at index, or null; never allocates.
 // REQUIRES: index has one non-negative subscript per level of the store.
 OmCellText* FindCell(const PointerVector* root, const std::vector<int>& index);
 
-// The slot of the cell at index, creating the root and the path of nodes
-// and growing each node on the way as needed.
-void*& ReachSlot(PointerVector*& root, const std::vector<int>& index, OmMemoryRegion* region);
+// The leaf node that holds the slot of the cell at index, creating the root
+// and the path of nodes and growing each node on the way, the leaf included,
+// as needed. The caller stores the cell with Set(index[0], cell).
+PointerVector* ReachLeaf(PointerVector*& root, const std::vector<int>& index,
+                         OmMemoryRegion* region);
 
 // Deletes the cell at index, if there is one, and then the nodes on its path
 // that hold nothing, from the leaf upward; the root stays.
@@ -67,6 +123,10 @@ void AddLevel(PointerVector*& root, OmMemoryRegion* region);
 // Deletes every cell and node of a store of the given number of levels.
 // Allocates nothing, so that destructors may call it.
 void DestroyStore(PointerVector* root, std::size_t levels);
+
+// True when every node of a store of the given number of levels passes
+// PointerVector::OccupancyMatchesSlots. For tests; walks without recursion.
+bool OccupancyMatchesSlots(const PointerVector* root, std::size_t levels);
 
 // A position in the traversal: one (node, subscript) per level, dimension 0
 // first, and the current cell (null at the end). Cells come in the order of
