@@ -128,7 +128,7 @@ class Mirror {
 
 Index RandomIndex(FuzzedDataProvider& provider, std::size_t dimensions) {
   // Mostly a small range, so that cells meet; now and then up to 63, and
-  // past the 64 slots whose bits a node keeps inline.
+  // past the 128 slots whose bits a node keeps inline.
   const int range = provider.ConsumeIntegralInRange<int>(0, 7);
   const int bound = range == 0 ? 300 : range < 3 ? 63 : 3;
   Index index;

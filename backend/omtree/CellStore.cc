@@ -50,15 +50,24 @@ OmCellText* Step(Traversal& traversal, std::size_t from) {
 
 constexpr std::size_t kWordBits = 64;
 
+// Slots whose bits the node keeps in its own two words.
+constexpr std::size_t kInlineSlots = 2 * kWordBits;
+
 std::size_t WordsFor(std::size_t capacity) {
-  return capacity == 0 ? 1 : (capacity + kWordBits - 1) / kWordBits;
+  return capacity <= kInlineSlots ? 2 : (capacity + kWordBits - 1) / kWordBits;
 }
 
 std::uint64_t Bit(std::size_t subscript) {
   return std::uint64_t{1} << (subscript % kWordBits);
 }
 
+std::uint64_t CountBits(std::uint64_t word) {
+  return static_cast<std::uint64_t>(__builtin_popcountll(word));
+}
+
 }  // namespace
+
+static_assert(sizeof(PointerVector) == 48, "a node fills the region's 48-byte size class");
 
 PointerVector* PointerVector::Create(OmMemoryRegion* region) {
   void* block = region->Allocate(sizeof(PointerVector));
@@ -76,11 +85,11 @@ void PointerVector::Destroy(PointerVector* node) {
 }
 
 PointerVector::~PointerVector() {
-  if (!BitsInline()) OmMemoryRegion::Release(_block);
+  if (!BitsInline()) OmMemoryRegion::Release(_spilled.words);
 }
 
 bool PointerVector::BitsInline() const {
-  return _slots.capacity() <= kWordBits;
+  return _slots.capacity() <= kInlineSlots;
 }
 
 std::size_t PointerVector::WordCount() const {
@@ -88,11 +97,11 @@ std::size_t PointerVector::WordCount() const {
 }
 
 std::uint64_t* PointerVector::Words() {
-  return BitsInline() ? &_bits : _block + 1;
+  return BitsInline() ? _bits : _spilled.words;
 }
 
 const std::uint64_t* PointerVector::Words() const {
-  return BitsInline() ? &_bits : _block + 1;
+  return BitsInline() ? _bits : _spilled.words;
 }
 
 void PointerVector::Reach(std::size_t subscript) {
@@ -108,29 +117,30 @@ void PointerVector::Reach(std::size_t subscript) {
 
   // A bigger bitmap is allocated first and installed only once the slots
   // have grown, so that either allocation may fail without harm. Which
-  // member of the union holds the bits follows from the capacity: read the
-  // old bits before the slots grow.
+  // member of the union is in use follows from the capacity: read the old
+  // bits before the slots grow.
   const bool wasInline = BitsInline();
   const std::uint64_t* oldWords = Words();
   const std::size_t oldCount = WordCount();
   const std::size_t newCount = WordsFor(capacity);
-  std::uint64_t* block = nullptr;
-  if (capacity > kWordBits && (wasInline || newCount > oldCount)) {
-    block = static_cast<std::uint64_t*>(
-        _slots.region()->Allocate((1 + newCount) * sizeof(std::uint64_t)));
+  std::uint64_t* words = nullptr;
+  if (capacity > kInlineSlots && (wasInline || newCount > oldCount)) {
+    words =
+        static_cast<std::uint64_t*>(_slots.region()->Allocate(newCount * sizeof(std::uint64_t)));
   }
   try {
     _slots.reserve(capacity);
   } catch (...) {
-    OmMemoryRegion::Release(block);
+    OmMemoryRegion::Release(words);
     throw;
   }
-  if (block != nullptr) {
-    block[0] = wasInline ? static_cast<std::uint64_t>(__builtin_popcountll(_bits)) : _block[0];
-    std::copy(oldWords, oldWords + oldCount, block + 1);
-    std::fill(block + 1 + oldCount, block + 1 + newCount, std::uint64_t{0});
-    if (!wasInline) OmMemoryRegion::Release(_block);
-    _block = block;
+  if (words != nullptr) {
+    const std::uint64_t live =
+        wasInline ? CountBits(_bits[0]) + CountBits(_bits[1]) : _spilled.live;
+    std::copy(oldWords, oldWords + oldCount, words);
+    std::fill(words + oldCount, words + newCount, std::uint64_t{0});
+    if (!wasInline) OmMemoryRegion::Release(_spilled.words);
+    _spilled = {words, live};
   }
   _slots.resize(subscript + 1, nullptr);
 }
@@ -141,9 +151,9 @@ void PointerVector::Set(std::size_t subscript, void* element) {
     Words()[subscript / kWordBits] ^= Bit(subscript);
     if (!BitsInline()) {
       if (element != nullptr) {
-        ++_block[0];
+        ++_spilled.live;
       } else {
-        --_block[0];
+        --_spilled.live;
       }
     }
   }
@@ -151,7 +161,7 @@ void PointerVector::Set(std::size_t subscript, void* element) {
 }
 
 bool PointerVector::Empty() const {
-  return BitsInline() ? _bits == 0 : _block[0] == 0;
+  return BitsInline() ? (_bits[0] | _bits[1]) == 0 : _spilled.live == 0;
 }
 
 std::size_t PointerVector::NextOccupied(std::size_t from) const {
@@ -189,7 +199,7 @@ bool PointerVector::OccupancyMatchesSlots() const {
     if (bit != occupied) return false;
     live += occupied ? 1 : 0;
   }
-  return BitsInline() || _block[0] == live;
+  return BitsInline() || _spilled.live == live;
 }
 
 OmCellText* FindCell(const PointerVector* root, const std::vector<int>& index) {

@@ -6,9 +6,10 @@
 // the leaf nodes are indexed by the subscript of dimension 0 and hold the
 // cells. The cell (s0, ..., s(n-1)) is root[s(n-1)]...[s1][s0].
 //
-// Ownership: every node (PointerVector) and every node's block come from the
-// table's region; each node is owned by its parent's slot, the root by the
-// table; every cell is a clone owned by the store.
+// Ownership: every node (PointerVector), its slot block and its bitmap block
+// come from the table's region; each node is owned by its parent's slot, the
+// root by the table, and owns its blocks; every cell is a clone owned by the
+// store.
 //
 // Invariants: a node never shrinks; removing a cell nulls its slot. Nodes
 // exist only along paths of cells that were set; a node may be empty after a
@@ -16,19 +17,24 @@
 // path, never the root. Subscripts are not bounded: a node grows to exactly
 // s+1 slots when s lies beyond twice its capacity, else by OmVector's rule.
 //
-// Occupancy: every node also knows which of its slots are non-null, so that
-// a traversal skips null slots 64 at a time and the pruning of DeleteCell
-// tells an empty node in O(1). Bit i of the node's bitmap is set exactly when
-// slot i is non-null; bits past the node's size are 0; a node of more than 64
-// slots also keeps its live count, the number of set bits. The bitmap covers
+// Occupancy: each node keeps a bitmap of its non-null slots, so that a
+// traversal passes over null slots 64 at a time (count trailing zeros) and
+// the pruning of DeleteCell tells an empty node in O(1). Invariant between
+// calls: bit i is set exactly when slot i is non-null, the bits past the
+// node's size are 0, and a node of more than 128 slots of capacity holds its
+// live count, the number of set bits. Slots are written only through
+// PointerVector::Set, which keeps the bits and the count. The bitmap covers
 // the node's capacity and grows with it: Reach allocates the bigger bitmap
-// before the slot block moves, so a failed allocation leaves both as they
-// were. Slots are therefore written only through PointerVector::Set.
+// before the slot block moves and installs it after, so that a failed
+// allocation leaves both as they were.
 //
-// Memory: one word in the node. For a capacity of at most 64 slots that word
-// holds the bits themselves. Above it points to a block from the node's
-// region, owned by the node, of one word of live count followed by the bits,
-// capacity/64 rounded up words: one bit per slot plus one word.
+// Memory: two words in the node. The node's vector is four words, so any
+// word added to it puts the node in the region's 48-byte size class, which
+// holds exactly two: the second costs nothing. Up to 128 slots of capacity
+// the two words are the bitmap itself, and the node is empty when both are
+// 0. Above, they hold the live count and a pointer to a block of the node's
+// region, owned by the node, of one bit per slot of capacity rounded up to
+// whole words.
 //
 // Every walk here is iterative. Used from one thread at a time.
 
@@ -83,21 +89,27 @@ class PointerVector {
   bool OccupancyMatchesSlots() const;
 
  private:
+  // The bitmap of a node of more than 128 slots.
+  struct Spilled {
+    std::uint64_t* words;  // capacity/64 rounded up
+    std::uint64_t live;
+  };
+
   explicit PointerVector(OmMemoryRegion* region) : _slots(region) {}
   ~PointerVector();
 
-  // The bitmap's words, capacity/64 rounded up (at least one).
+  // The bitmap's words: two inline, else capacity/64 rounded up.
   std::uint64_t* Words();
   const std::uint64_t* Words() const;
   std::size_t WordCount() const;
   bool BitsInline() const;
 
   OmVector<void*> _slots;
-  // Which member is in use follows from _slots.capacity(): _bits up to 64
-  // slots, else _block (live count, then the bit words).
+  // Which member is in use follows from _slots.capacity(): _bits up to 128
+  // slots, else _spilled.
   union {
-    std::uint64_t _bits = 0;
-    std::uint64_t* _block;
+    std::uint64_t _bits[2] = {0, 0};
+    Spilled _spilled;
   };
 };
 

@@ -58,6 +58,8 @@ TEST(OmCellStore, NodesGrowByTheirRuleAndEmptyNodesArePruned) {
   ReachLeaf(root, {100}, &region);
   EXPECT_EQ(root->slots().capacity(), 101u) << "a jump past twice the capacity: exactly s+1";
   EXPECT_EQ(root->slots().size(), 101u);
+  ReachLeaf(root, {300}, &region);
+  EXPECT_EQ(root->slots().capacity(), 301u);
   EXPECT_EQ(FindCell(root, {3})->AsString(), "x") << "the bits moved to a block of their own";
   EXPECT_TRUE(OccupancyMatchesSlots(root, 1));
   DestroyStore(root, 1);
@@ -108,7 +110,7 @@ TEST(OmCellStore, FailedGrowthLeavesTheStoreAsItWas) {
 }
 
 // Random set, set-null, delete and add-level against a std::map keyed in
-// walk order (last subscript first), with subscripts that cross the 64-slot
+// walk order (last subscript first), with subscripts that cross the 128-slot
 // boundary between inline bits and a bitmap block. After every step the
 // occupancy data, the contents and the traversal must agree with the map.
 TEST(OmCellStore, RandomOperationsMatchAMap) {
