@@ -28,13 +28,14 @@
 // before the slot block moves and installs it after, so that a failed
 // allocation leaves both as they were.
 //
-// Memory: two words in the node. The node's vector is four words, so any
-// word added to it puts the node in the region's 48-byte size class, which
-// holds exactly two: the second costs nothing. Up to 128 slots of capacity
-// the two words are the bitmap itself, and the node is empty when both are
-// 0. Above, they hold the live count and a pointer to a block of the node's
+// Memory: two words in the node. The node's vector is four words, so one
+// added word already moves the node from the region's 32-byte size class to
+// the 48-byte one, which holds exactly two: the second costs nothing. Up to
+// 128 slots of capacity the two words are the bitmap itself, and the node is
+// empty when both are 0. Above, they hold a pointer to a block of the node's
 // region, owned by the node, of one bit per slot of capacity rounded up to
-// whole words.
+// whole words, and the live count. So every node costs 16 bytes more, and
+// one of more than 128 slots also one bit per slot in a block of its own.
 //
 // Every walk here is iterative. Used from one thread at a time.
 
