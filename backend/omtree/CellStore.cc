@@ -21,7 +21,9 @@ std::size_t At(const std::vector<int>& index, std::size_t level) {
 void* NextElement(Traversal::Level& level) {
   const PointerVector& node = *level.node;
   const std::size_t from = level.subscript == kBeforeFirst ? 0 : level.subscript + 1;
-  const std::size_t next = node.NextOccupied(from);
+  // In a dense node the next slot is taken: one load instead of a scan.
+  const std::size_t next =
+      from < node.slots().size() && node.slots()[from] != nullptr ? from : node.NextOccupied(from);
   if (next == node.slots().size()) return nullptr;
   level.subscript = next;
   return node.slots()[next];
