@@ -1,11 +1,16 @@
 // Fuzz target for the cell store of OmPivotTable: operation sequences
 // (AddDimension up to four dimensions, setting, replacing and null-setting
-// cells at random non-negative subscripts, deleteCell, lookups) checked
-// after every step against a std::map keyed in walk order (the last
+// cells at random non-negative subscripts up to 300, deleteCell, lookups)
+// checked after every step against a std::map keyed in walk order (the last
 // subscript most significant). After every step the whole iteration, with
 // Iterator and ConstIterator, must list exactly the model's cells in that
 // order, and every model cell must be found by Cell(). Cells may carry
 // metadata; a replaced cell's metadata carries over to its successor.
+//
+// The table's store is private to it, so every operation is also applied to
+// a store of the same kind driven through the internal interface; after
+// every step that store's occupancy data must agree with its slots, and its
+// traversal must list the model's cells in order.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -15,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "backend/omtree/CellStore.h"
 #include "backend/omtree/PivotTable.h"
 
 namespace {
@@ -75,9 +81,56 @@ void CheckAll(OmPivotTable& table, const Model& model) {
   }
 }
 
+// The cell store of the internal interface, given the table's operations.
+class Mirror {
+ public:
+  Mirror() = default;
+  Mirror(const Mirror&) = delete;
+  Mirror& operator=(const Mirror&) = delete;
+  ~Mirror() { omtree_internal::DestroyStore(_root, _levels); }
+
+  void AddLevel() {
+    omtree_internal::AddLevel(_root, &_region);
+    ++_levels;
+  }
+
+  void Set(const Index& index, const OmCellText* text) {
+    omtree_internal::PointerVector* leaf = omtree_internal::ReachLeaf(_root, index, &_region);
+    const std::size_t subscript = static_cast<std::size_t>(index[0]);
+    delete static_cast<OmCellText*>(leaf->slots()[subscript]);
+    leaf->Set(subscript, nullptr);
+    if (text != nullptr) leaf->Set(subscript, text->Clone(&_region));
+  }
+
+  void Delete(const Index& index) { omtree_internal::DeleteCell(_root, index); }
+
+  void CheckAgainst(const Model& model) const {
+    Check(omtree_internal::OccupancyMatchesSlots(_root, _levels));
+    omtree_internal::Traversal traversal;
+    auto expected = model.begin();
+    for (omtree_internal::First(_root, _levels, traversal); traversal.cell != nullptr;
+         omtree_internal::Advance(traversal), ++expected) {
+      Check(expected != model.end());
+      Check(traversal.cell->AsString() == expected->second.text);
+      Index index;
+      for (const omtree_internal::Traversal::Level& level : traversal.levels)
+        index.push_back(static_cast<int>(level.subscript));
+      Check(index == IndexOfKey(expected->first));
+    }
+    Check(expected == model.end());
+  }
+
+ private:
+  OmMemoryRegion _region{false};
+  omtree_internal::PointerVector* _root = nullptr;
+  std::size_t _levels = 1;
+};
+
 Index RandomIndex(FuzzedDataProvider& provider, std::size_t dimensions) {
-  // Mostly a small range, so that cells meet; now and then up to 63.
-  const int bound = provider.ConsumeIntegralInRange<int>(0, 3) == 0 ? 63 : 3;
+  // Mostly a small range, so that cells meet; now and then up to 63, and
+  // past the 128 slots whose bits a node keeps inline.
+  const int range = provider.ConsumeIntegralInRange<int>(0, 7);
+  const int bound = range == 0 ? 300 : range < 3 ? 63 : 3;
   Index index;
   for (std::size_t d = 0; d < dimensions; ++d)
     index.push_back(provider.ConsumeIntegralInRange<int>(0, bound));
@@ -92,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   OmPivotTable table(label, label, false);
   table.AddDimension(OmStringCell("D0", nullptr, false));  // no cells without a dimension
   Model model;
+  Mirror mirror;
   int nextValue = 0;
 
   for (int steps = 0; steps < 300 && provider.remaining_bytes() > 0; ++steps) {
@@ -104,6 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(table.NDimensions() == dimensions + 1);
         Check(&table.Dimension(static_cast<int>(dimensions)) == &added);
         Check(added.Root()->Subscript() == dimensions);
+        mirror.AddLevel();
         Model moved;
         for (auto& [key, stored] : model) {
           Index longer{0};
@@ -136,18 +191,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else {
           table.Cell(index, &text);
         }
+        mirror.Set(index, &text);
         model[Key(index)] = stored;
         break;
       }
       case 4: {  // A null text removes the cell and keeps its path.
         const Index index = RandomIndex(provider, dimensions);
         table.Cell(index, nullptr);
+        mirror.Set(index, nullptr);
         model.erase(Key(index));
         break;
       }
       case 5: {  // deleteCell removes the cell and prunes its path.
         const Index index = RandomIndex(provider, dimensions);
         table.deleteCell(index);
+        mirror.Delete(index);
         model.erase(Key(index));
         break;
       }
@@ -188,6 +246,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     CheckAll(table, model);
+    mirror.CheckAgainst(model);
   }
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <utility>
 
 namespace omtree_internal {
 
@@ -18,15 +19,14 @@ std::size_t At(const std::vector<int>& index, std::size_t level) {
 // Moves level to the next non-null slot of its node and returns that slot's
 // element, or returns null when there is none.
 void* NextElement(Traversal::Level& level) {
-  const OmVector<void*>& slots = level.node->slots;
-  const std::uint64_t from = level.subscript == kBeforeFirst ? 0 : level.subscript + 1;
-  for (std::uint64_t i = from; i < slots.size(); ++i) {
-    if (slots[i] != nullptr) {
-      level.subscript = i;
-      return slots[i];
-    }
-  }
-  return nullptr;
+  const PointerVector& node = *level.node;
+  const std::size_t from = level.subscript == kBeforeFirst ? 0 : level.subscript + 1;
+  // In a dense node the next slot is taken: one load instead of a scan.
+  const std::size_t next =
+      from < node.slots().size() && node.slots()[from] != nullptr ? from : node.NextOccupied(from);
+  if (next == node.slots().size()) return nullptr;
+  level.subscript = next;
+  return node.slots()[next];
 }
 
 // Finds the next cell, starting with the next element at level `from`:
@@ -50,7 +50,26 @@ OmCellText* Step(Traversal& traversal, std::size_t from) {
   }
 }
 
+constexpr std::size_t kWordBits = 64;
+
+// Slots whose bits the node keeps in its own two words.
+constexpr std::size_t kInlineSlots = 2 * kWordBits;
+
+std::size_t WordsFor(std::size_t capacity) {
+  return capacity <= kInlineSlots ? 2 : (capacity + kWordBits - 1) / kWordBits;
+}
+
+std::uint64_t Bit(std::size_t subscript) {
+  return std::uint64_t{1} << (subscript % kWordBits);
+}
+
+std::uint64_t CountBits(std::uint64_t word) {
+  return static_cast<std::uint64_t>(__builtin_popcountll(word));
+}
+
 }  // namespace
+
+static_assert(sizeof(PointerVector) == 48, "a node fills the region's 48-byte size class");
 
 PointerVector* PointerVector::Create(OmMemoryRegion* region) {
   void* block = region->Allocate(sizeof(PointerVector));
@@ -67,22 +86,122 @@ void PointerVector::Destroy(PointerVector* node) {
   OmMemoryRegion::Release(node);
 }
 
+PointerVector::~PointerVector() {
+  if (!BitsInline()) OmMemoryRegion::Release(_spilled.words);
+}
+
+bool PointerVector::BitsInline() const {
+  return _slots.capacity() <= kInlineSlots;
+}
+
+std::size_t PointerVector::WordCount() const {
+  return WordsFor(_slots.capacity());
+}
+
+std::uint64_t* PointerVector::Words() {
+  return BitsInline() ? _bits : _spilled.words;
+}
+
+const std::uint64_t* PointerVector::Words() const {
+  return BitsInline() ? _bits : _spilled.words;
+}
+
 void PointerVector::Reach(std::size_t subscript) {
-  if (subscript < slots.size()) return;
+  if (subscript < _slots.size()) return;
   // The capacity that appending one null at a time would end with: exactly
   // subscript + 1 after a jump past twice the capacity, else grown by the
   // vector's rule each time the node fills up. Reserving it at once moves
   // the block at most once.
-  std::size_t capacity = slots.capacity();
+  std::size_t capacity = _slots.capacity();
   if (2 * capacity < subscript) capacity = subscript + 1;
   while (capacity <= subscript)
     capacity = OmVector<void*>::GrownCapacity(capacity);
-  slots.reserve(capacity);
-  slots.resize(subscript + 1, nullptr);
+
+  // A bigger bitmap is allocated first and installed only once the slots
+  // have grown, so that either allocation may fail without harm. Which
+  // member of the union is in use follows from the capacity: read the old
+  // bits before the slots grow.
+  const bool wasInline = BitsInline();
+  const std::uint64_t* oldWords = Words();
+  const std::size_t oldCount = WordCount();
+  const std::size_t newCount = WordsFor(capacity);
+  std::uint64_t* words = nullptr;
+  if (capacity > kInlineSlots && (wasInline || newCount > oldCount)) {
+    words =
+        static_cast<std::uint64_t*>(_slots.region()->Allocate(newCount * sizeof(std::uint64_t)));
+  }
+  try {
+    _slots.reserve(capacity);
+  } catch (...) {
+    OmMemoryRegion::Release(words);
+    throw;
+  }
+  if (words != nullptr) {
+    const std::uint64_t live =
+        wasInline ? CountBits(_bits[0]) + CountBits(_bits[1]) : _spilled.live;
+    std::copy(oldWords, oldWords + oldCount, words);
+    std::fill(words + oldCount, words + newCount, std::uint64_t{0});
+    if (!wasInline) OmMemoryRegion::Release(_spilled.words);
+    _spilled = {words, live};
+  }
+  _slots.resize(subscript + 1, nullptr);
+}
+
+void PointerVector::Set(std::size_t subscript, void* element) {
+  void*& slot = _slots[subscript];
+  if ((slot == nullptr) != (element == nullptr)) {
+    Words()[subscript / kWordBits] ^= Bit(subscript);
+    if (!BitsInline()) {
+      if (element != nullptr) {
+        ++_spilled.live;
+      } else {
+        --_spilled.live;
+      }
+    }
+  }
+  slot = element;
 }
 
 bool PointerVector::Empty() const {
-  return std::all_of(slots.begin(), slots.end(), [](const void* slot) { return slot == nullptr; });
+  return BitsInline() ? (_bits[0] | _bits[1]) == 0 : _spilled.live == 0;
+}
+
+std::size_t PointerVector::NextOccupied(std::size_t from) const {
+  const std::uint64_t* words = Words();
+  const std::size_t count = WordCount();
+  std::size_t word = from / kWordBits;
+  if (word >= count) return _slots.size();
+  std::uint64_t bits = words[word] & (~std::uint64_t{0} << (from % kWordBits));
+  while (bits == 0) {
+    if (++word == count) return _slots.size();
+    bits = words[word];
+  }
+  return word * kWordBits + static_cast<std::size_t>(__builtin_ctzll(bits));
+}
+
+void* PointerVector::TrimToLast() {
+  const std::uint64_t* words = Words();
+  for (std::size_t word = (_slots.size() + kWordBits - 1) / kWordBits; word-- > 0;) {
+    if (words[word] == 0) continue;
+    const std::size_t last =
+        word * kWordBits + kWordBits - 1 - static_cast<std::size_t>(__builtin_clzll(words[word]));
+    _slots.erase(_slots.begin() + last + 1, _slots.end());
+    return _slots[last];
+  }
+  _slots.erase(_slots.begin(), _slots.end());
+  return nullptr;
+}
+
+bool PointerVector::OccupancyMatchesSlots() const {
+  const std::uint64_t* words = Words();
+  std::uint64_t live = 0;
+  for (std::size_t i = 0; i < WordCount() * kWordBits; ++i) {
+    const bool bit = (words[i / kWordBits] & Bit(i)) != 0;
+    const bool occupied = i < _slots.size() && _slots[i] != nullptr;
+    if (bit != occupied) return false;
+    live += occupied ? 1 : 0;
+  }
+  return BitsInline() || _spilled.live == live;
 }
 
 OmCellText* FindCell(const PointerVector* root, const std::vector<int>& index) {
@@ -90,39 +209,38 @@ OmCellText* FindCell(const PointerVector* root, const std::vector<int>& index) {
   const PointerVector* node = root;
   for (std::size_t level = index.size(); node != nullptr && level-- > 1;) {
     const std::size_t subscript = At(index, level);
-    node = subscript < node->slots.size()
-               ? static_cast<const PointerVector*>(node->slots[subscript])
+    node = subscript < node->slots().size()
+               ? static_cast<const PointerVector*>(node->slots()[subscript])
                : nullptr;
   }
   if (node == nullptr) return nullptr;
   const std::size_t subscript = At(index, 0);
-  return subscript < node->slots.size() ? static_cast<OmCellText*>(node->slots[subscript])
-                                        : nullptr;
+  return subscript < node->slots().size() ? static_cast<OmCellText*>(node->slots()[subscript])
+                                          : nullptr;
 }
 
-void*& ReachSlot(PointerVector*& root, const std::vector<int>& index, OmMemoryRegion* region) {
+PointerVector* ReachLeaf(PointerVector*& root, const std::vector<int>& index,
+                         OmMemoryRegion* region) {
   if (root == nullptr) root = PointerVector::Create(region);
   PointerVector* node = root;
   for (std::size_t level = index.size() - 1; level >= 1; --level) {
     const std::size_t subscript = At(index, level);
     node->Reach(subscript);
-    void*& slot = node->slots[subscript];
-    if (slot == nullptr) slot = PointerVector::Create(region);
-    node = static_cast<PointerVector*>(slot);
+    if (node->slots()[subscript] == nullptr) node->Set(subscript, PointerVector::Create(region));
+    node = static_cast<PointerVector*>(node->slots()[subscript]);
   }
   node->Reach(At(index, 0));
-  return node->slots[At(index, 0)];
+  return node;
 }
 
 void DeleteCell(PointerVector* root, const std::vector<int>& index) {
   if (FindCell(root, index) == nullptr) return;
   PointerVector* leaf = root;
   for (std::size_t level = index.size() - 1; level >= 1; --level) {
-    leaf = static_cast<PointerVector*>(leaf->slots[At(index, level)]);
+    leaf = static_cast<PointerVector*>(leaf->slots()[At(index, level)]);
   }
-  void*& slot = leaf->slots[At(index, 0)];
-  delete static_cast<OmCellText*>(slot);
-  slot = nullptr;
+  delete static_cast<OmCellText*>(leaf->slots()[At(index, 0)]);
+  leaf->Set(At(index, 0), nullptr);
 
   // Remove the empty nodes on the path, deepest first: each walk from the
   // root removes the first empty node it meets, and the walks stop when one
@@ -131,15 +249,15 @@ void DeleteCell(PointerVector* root, const std::vector<int>& index) {
     removed = false;
     PointerVector* node = root;
     for (std::size_t level = index.size() - 1; level >= 1 && !removed; --level) {
-      void*& child = node->slots[At(index, level)];
+      const std::size_t subscript = At(index, level);
+      PointerVector* child = static_cast<PointerVector*>(node->slots()[subscript]);
       if (child == nullptr) break;
-      PointerVector* next = static_cast<PointerVector*>(child);
-      if (next->Empty()) {
-        PointerVector::Destroy(next);
-        child = nullptr;
+      if (child->Empty()) {
+        PointerVector::Destroy(child);
+        node->Set(subscript, nullptr);
         removed = true;
       } else {
-        node = next;
+        node = child;
       }
     }
   }
@@ -149,42 +267,58 @@ void AddLevel(PointerVector*& root, OmMemoryRegion* region) {
   if (root == nullptr) return;
   PointerVector* top = PointerVector::Create(region);
   try {
-    top->slots.push_back(root);
+    top->Reach(0);
   } catch (...) {
     PointerVector::Destroy(top);
     throw;
   }
+  top->Set(0, root);
   root = top;
 }
 
 void DestroyStore(PointerVector* root, std::size_t levels) {
   if (root == nullptr || levels == 0) return;
   // The store is destroyed from destructors, so this allocates nothing: each
-  // round descends from the root along the last slot of every node to a node
-  // that holds cells or no more children, destroys it and drops it from its
-  // parent's slots. Trailing null slots are dropped on the way down, so a
-  // round costs one step per level.
+  // round descends from the root along the last non-null slot of every node
+  // to a node that holds cells or no more children, destroys it and nulls
+  // its parent's slot. The null slots after the last child are dropped on
+  // the way down, so a round costs one step per level.
   for (;;) {
     PointerVector* parent = nullptr;
     PointerVector* node = root;
     std::size_t level = levels - 1;
-    for (;;) {
-      OmVector<void*>& slots = node->slots;
-      while (!slots.empty() && *(slots.end() - 1) == nullptr)
-        slots.erase(slots.end() - 1);
-      if (level == 0 || slots.empty()) break;
+    for (; level > 0; --level) {
+      void* last = node->TrimToLast();
+      if (last == nullptr) break;
       parent = node;
-      node = static_cast<PointerVector*>(*(slots.end() - 1));
-      --level;
+      node = static_cast<PointerVector*>(last);
     }
     if (level == 0) {
-      for (void* element : node->slots)
-        delete static_cast<OmCellText*>(element);
+      for (std::size_t i = node->NextOccupied(0); i < node->slots().size();
+           i = node->NextOccupied(i + 1)) {
+        delete static_cast<OmCellText*>(node->slots()[i]);
+      }
     }
     PointerVector::Destroy(node);
     if (parent == nullptr) return;
-    parent->slots.erase(parent->slots.end() - 1);
+    parent->Set(parent->slots().size() - 1, nullptr);
   }
+}
+
+bool OccupancyMatchesSlots(const PointerVector* root, std::size_t levels) {
+  if (root == nullptr || levels == 0) return true;
+  std::vector<std::pair<const PointerVector*, std::size_t>> pending{{root, levels - 1}};
+  while (!pending.empty()) {
+    const auto [node, level] = pending.back();
+    pending.pop_back();
+    if (!node->OccupancyMatchesSlots()) return false;
+    if (level == 0) continue;
+    for (const void* child : node->slots()) {
+      if (child != nullptr)
+        pending.emplace_back(static_cast<const PointerVector*>(child), level - 1);
+    }
+  }
+  return true;
 }
 
 void First(const PointerVector* root, std::size_t levels, Traversal& traversal) {

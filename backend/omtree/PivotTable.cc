@@ -334,17 +334,18 @@ void OmPivotTable::Cell(const std::vector<int>& index, const OmCellText* text) {
     OM_ASSERT(0 <= subscript, "0 <= subscript", kSource, __LINE__);
   if (index.empty()) return;  // a table without dimensions holds no cells
 
-  void*& slot = omtree_internal::ReachSlot(_my->_cells, index, _my);
-  OmCellText* replaced = static_cast<OmCellText*>(slot);
+  omtree_internal::PointerVector* leaf = omtree_internal::ReachLeaf(_my->_cells, index, _my);
+  const std::size_t subscript = static_cast<std::size_t>(index[0]);
+  OmCellText* replaced = static_cast<OmCellText*>(leaf->slots()[subscript]);
   std::unique_ptr<OmCellMetaData> meta;
   if (replaced != nullptr && replaced->hasMeta()) {
     meta = std::make_unique<OmCellMetaData>(*replaced->getMeta());
   }
-  slot = nullptr;
+  leaf->Set(subscript, nullptr);
   delete replaced;
   if (text == nullptr) return;
   OmCellText* clone = text->Clone(_my);
-  slot = clone;
+  leaf->Set(subscript, clone);
   setHelper(*clone);
   if (meta != nullptr) clone->setMeta(*meta);
 }
