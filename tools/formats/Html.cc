@@ -335,17 +335,9 @@ void TableHtml(OmPivotTable& table, const Options& options, int number, bool& se
 }
 
 // Writes the body of the page, one item after the other.
-class DocumentWriter : public OmOutputPart::Visitor {
+class DocumentWriter : public OutlineWalker {
  public:
   DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
-
-  void Write(OmOutputTree& tree) {
-    for (const auto& entry : tree.List()) {
-      if (entry.item == nullptr) continue;
-      _level = std::min(std::max(entry.level, 0) + 1, 6);
-      entry.item->Accept(*this);
-    }
-  }
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }
 
@@ -372,25 +364,6 @@ class DocumentWriter : public OmOutputPart::Visitor {
     if (!lines.empty()) _out << "<p>" + lines + "</p>\n";
   }
 
-  void Visit(OmPageTitle& title) override {
-    std::string text;
-    for (const std::string& line : title.TextList())
-      text += (text.empty() ? "" : " ") + line;
-    _out << "<p class=\"page-title\">" + EscapeLines(text) + "</p>\n";
-  }
-
-  void Visit(OmChart& chart) override {
-    Summary("Chart: ", chart.OutlineText(), ChartSummary(chart));
-  }
-
-  void Visit(OmModel& model) override {
-    Summary("Model: ", model.OutlineText(), ModelSummary(model));
-  }
-
-  void Visit(OmAnswerTree& tree) override {
-    Summary("Answer tree: ", tree.OutlineText(), AnswerTreeSummary(tree));
-  }
-
   void Visit(OmPivotTable& table) override {
     TableHtml(table, _options, ++_tables, _selects, _out);
   }
@@ -400,19 +373,22 @@ class DocumentWriter : public OmOutputPart::Visitor {
   bool Selects() const { return _selects; }
 
  private:
+  void PageTitle(const std::string& text) override {
+    _out << "<p class=\"page-title\">" + EscapeLines(text) + "</p>\n";
+  }
+
   void Heading(const OmCellText* text) {
-    const std::string tag = "h" + std::to_string(_level);
+    const std::string tag = "h" + std::to_string(std::min(Level() + 1, 6));
     _out << '<' + tag + '>' + Inline(text) + "</" + tag + ">\n";
   }
 
-  void Summary(const char* kind, const OmCellText* title, const std::string& figures) {
+  void Summary(const char* kind, const OmCellText* title, const std::string& figures) override {
     _out << "<p class=\"summary\">" + std::string(kind) + Inline(title) + " (" + Escape(figures) +
                 ")</p>\n";
   }
 
   const Options& _options;
   std::ostream& _out;
-  int _level = 1;
   int _tables = 0;
   bool _selects = false;
 };
@@ -425,7 +401,7 @@ void RenderHtml(OmOutputTree& tree, const Options& options, const std::string& t
       << Escape(title.empty() ? "Output" : title) << "</title>\n<style>\n"
       << kStyle << "</style>\n</head>\n<body>\n<main>\n";
   DocumentWriter writer(options, out);
-  writer.Write(tree);
+  writer.Walk(tree);
   out << "</main>\n";
   if (writer.Selects()) out << "<script>\n" << kScript << "</script>\n";
   out << "</body>\n</html>\n";

@@ -183,17 +183,9 @@ void LayerTable(const ShownLayer& layer, std::ostream& out) {
   out << Foot(layer.table) << "\\end{table}\n";
 }
 
-class DocumentWriter : public OmOutputPart::Visitor {
+class DocumentWriter : public OutlineWalker {
  public:
   DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
-
-  void Write(OmOutputTree& tree) {
-    for (const auto& entry : tree.List()) {
-      if (entry.item == nullptr) continue;
-      _level = std::min(std::max(entry.level, 0), 4);
-      entry.item->Accept(*this);
-    }
-  }
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }
 
@@ -215,25 +207,6 @@ class DocumentWriter : public OmOutputPart::Visitor {
     for (const std::string& line : block.TextList())
       lines += (lines.empty() ? "" : "\\newline\n") + Inline(ShownText{line, {}});
     if (!lines.empty()) Add("\\noindent\\mbox{}" + lines + '\n');
-  }
-
-  void Visit(OmPageTitle& title) override {
-    std::string text;
-    for (const std::string& line : title.TextList())
-      text += (text.empty() ? "" : " ") + line;
-    Add("\\noindent\\textit{" + Inline(ShownText{text, {}}) + "}\n");
-  }
-
-  void Visit(OmChart& chart) override {
-    Summary("Chart: ", chart.OutlineText(), ChartSummary(chart));
-  }
-
-  void Visit(OmModel& model) override {
-    Summary("Model: ", model.OutlineText(), ModelSummary(model));
-  }
-
-  void Visit(OmAnswerTree& tree) override {
-    Summary("Answer tree: ", tree.OutlineText(), AnswerTreeSummary(tree));
   }
 
   void Visit(OmPivotTable& table) override {
@@ -261,10 +234,14 @@ class DocumentWriter : public OmOutputPart::Visitor {
   void Heading(const OmCellText* text) {
     static const char* const kCommands[] = {"section", "subsection", "subsubsection", "paragraph",
                                             "subparagraph"};
-    Add(std::string("\\") + kCommands[_level] + "*{" + OneLine(Shown(text)) + "}\n");
+    Add(std::string("\\") + kCommands[std::min(Level(), 4)] + "*{" + OneLine(Shown(text)) + "}\n");
   }
 
-  void Summary(const char* kind, const OmCellText* title, const std::string& figures) {
+  void PageTitle(const std::string& text) override {
+    Add("\\noindent\\textit{" + Inline(ShownText{text, {}}) + "}\n");
+  }
+
+  void Summary(const char* kind, const OmCellText* title, const std::string& figures) override {
     Add("\\noindent " + Escape(kind) + Inline(title) + " (" + Escape(figures) + ")\n");
   }
 
@@ -272,7 +249,6 @@ class DocumentWriter : public OmOutputPart::Visitor {
   std::ostream& _out;
   // Whether anything is written yet.
   bool _started = false;
-  int _level = 0;
 };
 
 }  // namespace
@@ -282,7 +258,7 @@ void RenderLatex(OmOutputTree& tree, const Options& options, bool standalone, st
     out << "\\documentclass{article}\n\\usepackage[utf8]{inputenc}\n\\usepackage[T1]{fontenc}\n"
            "\\usepackage{booktabs,multirow}\n\\begin{document}\n\n";
   }
-  DocumentWriter(options, out).Write(tree);
+  DocumentWriter(options, out).Walk(tree);
   if (standalone) out << "\n\\end{document}\n";
 }
 

@@ -357,4 +357,31 @@ void LayerLayout::LayOutDataRow(std::size_t r) {
   }
 }
 
+void OutlineWalker::Walk(OmOutputTree& tree) {
+  for (const auto& entry : tree.List()) {
+    if (entry.item == nullptr) continue;
+    _level = std::max(entry.level, 0);
+    entry.item->Accept(*this);
+  }
+}
+
+void OutlineWalker::Visit(OmPageTitle& title) {
+  std::string text;
+  for (const std::string& line : title.TextList())
+    text += (text.empty() ? "" : " ") + line;
+  PageTitle(text);
+}
+
+void OutlineWalker::Visit(OmChart& chart) {
+  Summary("Chart: ", chart.OutlineText(), ChartSummary(chart));
+}
+
+void OutlineWalker::Visit(OmModel& model) {
+  Summary("Model: ", model.OutlineText(), ModelSummary(model));
+}
+
+void OutlineWalker::Visit(OmAnswerTree& tree) {
+  Summary("Answer tree: ", tree.OutlineText(), AnswerTreeSummary(tree));
+}
+
 }  // namespace omrender

@@ -182,6 +182,34 @@ struct ShownLayer {
 int ForEachShownLayer(OmPivotTable& table, const Options& options,
                       const std::function<void(const ShownLayer&)>& show);
 
+// The walk over a document that the document formats share: every item of
+// the outline in order, each at its level (0 for the items directly under
+// the root). The kinds that every format shows alike reach two hooks: a
+// page title with its lines joined by spaces, and a chart, model or answer
+// tree as a summary: its kind ("Chart: ", "Model: ", "Answer tree: "), its
+// title and its figures (ChartSummary and the like).
+class OutlineWalker : public OmOutputPart::Visitor {
+ public:
+  // Visits the items of tree in outline order; entries without an item are
+  // passed over.
+  void Walk(OmOutputTree& tree);
+
+  void Visit(OmPageTitle& title) final;
+  void Visit(OmChart& chart) final;
+  void Visit(OmModel& model) final;
+  void Visit(OmAnswerTree& tree) final;
+
+ protected:
+  // The level of the item being visited.
+  int Level() const { return _level; }
+
+  virtual void PageTitle(const std::string& text) = 0;
+  virtual void Summary(const char* kind, const OmCellText* title, const std::string& figures) = 0;
+
+ private:
+  int _level = 0;
+};
+
 }  // namespace omrender
 
 #endif  // OMTREE_TOOLS_FORMATS_LAYOUT_H_

@@ -170,17 +170,9 @@ std::string Foot(const OmPivotTable& table) {
 
 // Writes the document, one block after the other with a blank line between
 // them.
-class DocumentWriter : public OmOutputPart::Visitor {
+class DocumentWriter : public OutlineWalker {
  public:
   DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
-
-  void Write(OmOutputTree& tree) {
-    for (const auto& entry : tree.List()) {
-      if (entry.item == nullptr) continue;
-      _level = std::min(std::max(entry.level, 0) + 1, 6);
-      entry.item->Accept(*this);
-    }
-  }
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }
 
@@ -201,25 +193,6 @@ class DocumentWriter : public OmOutputPart::Visitor {
     for (const std::string& line : block.TextList())
       lines += (lines.empty() ? "" : "<br>\n") + EscapeLines(line);
     if (!lines.empty()) Add(lines + '\n');
-  }
-
-  void Visit(OmPageTitle& title) override {
-    std::string text;
-    for (const std::string& line : title.TextList())
-      text += (text.empty() ? "" : " ") + line;
-    Add('*' + EscapeLines(text) + "*\n");
-  }
-
-  void Visit(OmChart& chart) override {
-    Summary("Chart: ", chart.OutlineText(), ChartSummary(chart));
-  }
-
-  void Visit(OmModel& model) override {
-    Summary("Model: ", model.OutlineText(), ModelSummary(model));
-  }
-
-  void Visit(OmAnswerTree& tree) override {
-    Summary("Answer tree: ", tree.OutlineText(), AnswerTreeSummary(tree));
   }
 
   void Visit(OmPivotTable& table) override {
@@ -247,10 +220,13 @@ class DocumentWriter : public OmOutputPart::Visitor {
   }
 
   void Heading(const OmCellText* text) {
-    Add(std::string(static_cast<std::size_t>(_level), '#') + ' ' + Inline(text) + '\n');
+    Add(std::string(static_cast<std::size_t>(std::min(Level() + 1, 6)), '#') + ' ' + Inline(text) +
+        '\n');
   }
 
-  void Summary(const char* kind, const OmCellText* title, const std::string& figures) {
+  void PageTitle(const std::string& text) override { Add('*' + EscapeLines(text) + "*\n"); }
+
+  void Summary(const char* kind, const OmCellText* title, const std::string& figures) override {
     Add(kind + Inline(title) + " (" + EscapeLines(figures) + ")\n");
   }
 
@@ -258,13 +234,12 @@ class DocumentWriter : public OmOutputPart::Visitor {
   std::ostream& _out;
   // Whether anything is written yet.
   bool _started = false;
-  int _level = 1;
 };
 
 }  // namespace
 
 void RenderMarkdown(OmOutputTree& tree, const Options& options, std::ostream& out) {
-  DocumentWriter(options, out).Write(tree);
+  DocumentWriter(options, out).Walk(tree);
 }
 
 std::string RenderMarkdown(OmOutputTree& tree, const Options& options) {

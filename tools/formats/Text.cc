@@ -164,17 +164,9 @@ void RenderLayer(const ShownLayer& layer, const Options& options, const std::str
 }
 
 // Renders every item of an outline, indented by its level.
-class DocumentRenderer : public OmOutputPart::Visitor {
+class DocumentRenderer : public OutlineWalker {
  public:
   DocumentRenderer(const Options& options, std::ostream& out) : _options(options), _out(out) {}
-
-  void Render(OmOutputTree& tree) {
-    for (const auto& entry : tree.List()) {
-      if (entry.item == nullptr) continue;
-      _indent = std::string(2 * static_cast<std::size_t>(std::max(entry.level, 0)), ' ');
-      entry.item->Accept(*this);
-    }
-  }
 
   void Visit(OmHeading& heading) override { Line(Decorated(heading.OutlineText())); }
 
@@ -195,36 +187,25 @@ class DocumentRenderer : public OmOutputPart::Visitor {
       Line(line, "  ");
   }
 
-  void Visit(OmPageTitle& title) override {
-    std::string text;
-    for (const std::string& line : title.TextList())
-      text += (text.empty() ? "" : " ") + line;
-    Line("Page title: " + text);
-  }
-
-  void Visit(OmChart& chart) override {
-    Line("Chart: " + Decorated(chart.OutlineText()) + " (" + ChartSummary(chart) + ")");
-  }
-
-  void Visit(OmModel& model) override {
-    Line("Model: " + Decorated(model.OutlineText()) + " (" + ModelSummary(model) + ")");
-  }
-
-  void Visit(OmAnswerTree& tree) override {
-    Line("Answer tree: " + Decorated(tree.OutlineText()) + " (" + AnswerTreeSummary(tree) + ")");
-  }
-
-  void Visit(OmPivotTable& table) override { RenderTable(table, _options, _out, _indent); }
+  void Visit(OmPivotTable& table) override { RenderTable(table, _options, _out, Indent()); }
 
  private:
+  void PageTitle(const std::string& text) override { Line("Page title: " + text); }
+
+  void Summary(const char* kind, const OmCellText* title, const std::string& figures) override {
+    Line(kind + Decorated(title) + " (" + figures + ")");
+  }
+
+  // Two spaces a level.
+  std::string Indent() const { return std::string(2 * static_cast<std::size_t>(Level()), ' '); }
+
   // text at the item's indent and after margin, on as many lines as it has.
   void Line(const std::string& text, const char* margin = "") {
-    Indented(_indent + margin, text, _out);
+    Indented(Indent() + margin, text, _out);
   }
 
   const Options& _options;
   std::ostream& _out;
-  std::string _indent;
 };
 
 }  // namespace
@@ -252,7 +233,7 @@ std::string RenderTable(OmPivotTable& table, const Options& options, const std::
 }
 
 void RenderDocument(OmOutputTree& tree, const Options& options, std::ostream& out) {
-  DocumentRenderer(options, out).Render(tree);
+  DocumentRenderer(options, out).Walk(tree);
 }
 
 std::string RenderDocument(OmOutputTree& tree, const Options& options) {

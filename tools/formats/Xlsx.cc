@@ -379,7 +379,7 @@ std::string UniqueSheetName(const std::string& text, std::set<std::string>& used
 }
 
 // Writes the items of the outline, in order, onto their sheets.
-class WorkbookWriter : public OmOutputPart::Visitor {
+class WorkbookWriter : public OutlineWalker {
  public:
   WorkbookWriter(lxw_workbook* workbook, const Options& options, const XlsxOptions& xlsx)
       : _workbook(workbook), _options(options), _xlsx(xlsx), _formats(workbook) {}
@@ -393,10 +393,7 @@ class WorkbookWriter : public OmOutputPart::Visitor {
       (dynamic_cast<OmPivotTable*>(entry.item) != nullptr ? anyTable : anyOther) = true;
     }
     if (!tables || anyOther || !anyTable) _main = AddSheet(tables ? "Outline" : "Document");
-    for (const auto& entry : tree.List()) {
-      if (entry.item == nullptr) continue;
-      entry.item->Accept(*this);
-    }
+    Walk(tree);
     for (const std::unique_ptr<SheetWriter>& sheet : _sheets)
       sheet->FitColumns();
   }
@@ -422,25 +419,6 @@ class WorkbookWriter : public OmOutputPart::Visitor {
     _main->Skip();
   }
 
-  void Visit(OmPageTitle& title) override {
-    std::string text;
-    for (const std::string& line : title.TextList())
-      text += (text.empty() ? "" : " ") + line;
-    Item(ShownText{text, {}}, false);
-  }
-
-  void Visit(OmChart& chart) override {
-    Summary("Chart: ", chart.OutlineText(), ChartSummary(chart));
-  }
-
-  void Visit(OmModel& model) override {
-    Summary("Model: ", model.OutlineText(), ModelSummary(model));
-  }
-
-  void Visit(OmAnswerTree& tree) override {
-    Summary("Answer tree: ", tree.OutlineText(), AnswerTreeSummary(tree));
-  }
-
   void Visit(OmPivotTable& table) override {
     SheetWriter* sheet = _main;
     if (_xlsx.sheets == XlsxOptions::Sheets::kTables)
@@ -464,7 +442,9 @@ class WorkbookWriter : public OmOutputPart::Visitor {
   }
 
   // The title's marks follow the title, before the figures.
-  void Summary(const char* kind, const OmCellText* title, const std::string& figures) {
+  void PageTitle(const std::string& text) override { Item(ShownText{text, {}}, false); }
+
+  void Summary(const char* kind, const OmCellText* title, const std::string& figures) override {
     std::vector<Run> runs = Runs(Shown(title), kind);
     runs.push_back({" (" + figures + ")", false});
     _main->Line(runs);
