@@ -79,7 +79,7 @@ def crosstab(data, rows=(), cols=(), layers=(), stats=("count",), value=None, we
                      groups=dict(groups or {}), missing=list(missing),
                      include_missing=include_missing)
     if isinstance(data, (str, os.PathLike)):
-        return _core._crosstab_file(os.fspath(data), **arguments)
+        return _core._crosstab_file(os.fspath(data), arguments)
     return _frames.crosstab_frame(data, arguments)
 
 

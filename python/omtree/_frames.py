@@ -5,6 +5,8 @@ import re
 
 import numpy
 
+from . import _core
+
 
 def to_frame(table, layer=None):
     """The table as a pandas DataFrame with a MultiIndex on rows and columns.
@@ -61,8 +63,49 @@ def _index(pandas, names, keys):
 
 
 def crosstab_frame(frame, arguments):
-    """The crosstab of a DataFrame (see omtree.crosstab)."""
-    raise TypeError("crosstab data must be the path of a CSV file")
+    """The crosstab of a DataFrame (see omtree.crosstab): each column the
+    request names goes over as its distinct fields and one code per row,
+    from pandas.factorize. When a name is not a column, every column goes,
+    so that the message lists them as it would for a file."""
+    import pandas  # pylint: disable=import-outside-toplevel
+
+    if not isinstance(frame, pandas.DataFrame):
+        raise TypeError("crosstab data must be the path of a CSV file or a pandas DataFrame, "
+                        f"not {type(frame).__name__}")
+    names = [str(name) for name in frame.columns]
+    wanted = set(arguments["rows"] + arguments["columns"] + arguments["layers"])
+    wanted.update(name for name in (arguments["value"], arguments["weight"]) if name)
+    for column, by in arguments["groups"].items():
+        wanted.update([column, *by])
+    if not wanted <= set(names) or len(set(names)) != len(names):
+        wanted = set(names)
+    columns = [_coded(name, frame.iloc[:, place])
+               for place, name in enumerate(names) if name in wanted]
+    return _core._crosstab_columns("DataFrame", columns, arguments)
+
+
+def _coded(name, series):
+    """(name, fields, codes) of a column: its distinct values as the text a
+    CSV file of the frame holds, and per row the place of its value there,
+    -1 for a missing value (NaN, None, NaT), the empty field."""
+    codes, uniques = pandas_factorize(series)
+    return name, [_field(value) for value in uniques], codes.astype(numpy.int32, copy=False)
+
+
+def pandas_factorize(series):
+    import pandas  # pylint: disable=import-outside-toplevel
+    codes, uniques = pandas.factorize(series, sort=False)
+    return codes, numpy.asarray(uniques, dtype=object)
+
+
+def _field(value):
+    """value as a CSV file holds it: floats in their shortest exact form
+    (2.0, 0.1, 1e-05), everything else as str writes it."""
+    if isinstance(value, (bool, numpy.bool_)):
+        return "True" if value else "False"
+    if isinstance(value, (float, numpy.floating)):
+        return repr(float(value))
+    return str(value)
 
 
 _SELECTOR = re.compile(r"^(\s*)([^@\s{}][^{}]*)\{", re.MULTILINE)
