@@ -7,7 +7,7 @@ and pivot tables, built from data, opened, walked, edited and exported.
     >>> doc = omtree.crosstab(frame, rows=["region"], cols=["sex"],
     ...                       stats=["count", "mean"], value="income", totals=True)
     >>> table = doc.tables[0]
-    >>> table["North", "Count", "M"]
+    >>> table["North", "M", "Count"]
     1.0
     >>> doc.export("report.xlsx")
 
@@ -123,12 +123,18 @@ def _document_repr(self):
 
 
 def _item_repr(self):
-    return f"<omtree.Item {self.kind} {self.label!r}>"
+    try:
+        return f"<omtree.Item {self.kind} {self.label!r}>"
+    except ValueError:
+        return "<omtree.Item of a closed document>"
 
 
 def _table_repr(self):
-    names = [dimension.name for dimension in self.dimensions]
-    return f"<omtree.Table {self.label!r} dimensions={names}>"
+    try:
+        names = [dimension.name for dimension in self.dimensions]
+        return f"<omtree.Table {self.label!r} dimensions={names}>"
+    except ValueError:
+        return "<omtree.Table of a closed document>"
 
 
 Document.export = _document_export

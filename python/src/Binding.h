@@ -103,19 +103,25 @@ struct ItemHandle {
   StatePtr state;
   ListTree<OmOutputPart*>::Position position;
 
-  OmOutputPart& Part() const { return *position->item; }
+  // The entry's item; null for an entry without one.
+  OmOutputPart* Part() const { return position->item; }
   ListTree<OmOutputPart*>::Node Node(OmOutputTree& tree) const { return {&tree, position}; }
 };
 
 // An entry that holds a pivot table.
 struct TableHandle : ItemHandle {
-  OmPivotTable& Table() const { return static_cast<OmPivotTable&>(Part()); }
+  OmPivotTable& Table() const { return static_cast<OmPivotTable&>(*Part()); }
 };
 
 struct DimensionHandle {
   StatePtr state;
   OmPivotTable* table;
   int number;
+
+  // Whether other names the same dimension (of the same document).
+  bool Same(const DimensionHandle& other) const {
+    return state == other.state && table == other.table && number == other.number;
+  }
 
   OmDimension& Dimension() const { return table->Dimension(number); }
 };

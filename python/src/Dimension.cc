@@ -96,8 +96,7 @@ CategoryHandle Group(const DimensionHandle& dimension, const std::string& label,
   if (categories.empty()) throw py::value_error("a group needs at least one category");
   std::vector<Node> nodes;
   for (const auto& category : categories) {
-    if (category.dimension.table != dimension.table ||
-        category.dimension.number != dimension.number) {
+    if (!category.dimension.Same(dimension)) {
       throw py::value_error("the categories to group must belong to this dimension");
     }
     nodes.push_back(category.Resolve());
@@ -228,9 +227,9 @@ void DefineCategory(py::module_& module) {
            "Removes the category, or the group with everything below it, and their cells.")
       .def("__eq__",
            [](const CategoryHandle& a, const CategoryHandle& b) {
+             if (!a.dimension.Same(b.dimension)) return false;
              Access access(a.dimension.state);
-             return a.dimension.table == b.dimension.table &&
-                    a.dimension.number == b.dimension.number && a.Resolve() == b.Resolve();
+             return a.Resolve() == b.Resolve();
            })
       .def("__repr__", [](const CategoryHandle& c) {
         return "<omtree.Category " + (c.path.empty() ? "(root)" : Describe(c.path)) + ">";
@@ -298,7 +297,7 @@ void DefineDimensionClass(py::module_& module) {
              const std::optional<CategoryHandle>& parent, bool hidden) {
             Access access(d.state);
             const CategoryHandle where = parent ? *parent : MakeCategory(d, d.Dimension().Root());
-            if (where.dimension.table != d.table || where.dimension.number != d.number) {
+            if (!where.dimension.Same(d)) {
               throw py::value_error("the parent belongs to another dimension");
             }
             return MakeCategory(d, AddChild(where, label, false, hidden));
@@ -313,7 +312,7 @@ void DefineDimensionClass(py::module_& module) {
              const std::optional<CategoryHandle>& parent) {
             Access access(d.state);
             const CategoryHandle where = parent ? *parent : MakeCategory(d, d.Dimension().Root());
-            if (where.dimension.table != d.table || where.dimension.number != d.number) {
+            if (!where.dimension.Same(d)) {
               throw py::value_error("the parent belongs to another dimension");
             }
             return MakeCategory(d, AddChild(where, label, true, false));
@@ -325,6 +324,7 @@ void DefineDimensionClass(py::module_& module) {
            "first.",
            py::arg("label"), py::arg("categories"))
       .def("__repr__", [](const DimensionHandle& d) {
+        if (d.state->tree == nullptr) return std::string("<omtree.Dimension of a closed document>");
         Access access(d.state);
         return "<omtree.Dimension " + std::to_string(d.number) + " '" +
                TextOf(&d.Dimension().Name()) + "'>";

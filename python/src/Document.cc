@@ -43,9 +43,11 @@ class KindOf : public OmOutputPart::Visitor {
   const char* kind = "";
 };
 
-const char* Kind(OmOutputPart& part) {
+// "empty" for an entry without an item.
+std::string Kind(OmOutputPart* part) {
+  if (part == nullptr) return "empty";
   KindOf visitor;
-  part.Accept(visitor);
+  part->Accept(visitor);
   return visitor.kind;
 }
 
@@ -96,8 +98,8 @@ py::object Append(const StatePtr& state, const py::object& parent, OmOutputPart*
     if (!parent.is_none()) {
       const auto& handle = parent.cast<const ItemHandle&>();
       if (handle.state != state) throw py::value_error("the parent belongs to another document");
-      if (Kind(handle.Part()) != std::string("heading") &&
-          Kind(handle.Part()) != std::string("procedure")) {
+      const std::string kind = Kind(handle.Part());
+      if (kind != "heading" && kind != "procedure") {
         throw py::value_error("items hang below headings and procedures only");
       }
       node = handle.Node(access.Tree());
@@ -109,14 +111,14 @@ py::object Append(const StatePtr& state, const py::object& parent, OmOutputPart*
 
 std::vector<std::string> TextLines(const ItemHandle& item) {
   Access access(item.state);
-  auto* block = dynamic_cast<OmTextBlock*>(&item.Part());
+  auto* block = dynamic_cast<OmTextBlock*>(item.Part());
   if (block == nullptr) throw py::attribute_error("only text blocks have lines");
   return {block->TextList().begin(), block->TextList().end()};
 }
 
 std::string Command(const ItemHandle& item) {
   Access access(item.state);
-  auto* procedure = dynamic_cast<OmProcedure*>(&item.Part());
+  auto* procedure = dynamic_cast<OmProcedure*>(item.Part());
   if (procedure == nullptr) throw py::attribute_error("only procedures have a command");
   return procedure->Command();
 }
@@ -131,13 +133,13 @@ void DefineItem(py::module_& module) {
             Access access(item.state);
             return Kind(item.Part());
           },
-          "'heading', 'procedure', 'text', 'page_title', 'table', 'chart', 'model' or "
-          "'answer_tree'.")
+          "'heading', 'procedure', 'text', 'page_title', 'table', 'chart', 'model', "
+          "'answer_tree', or 'empty' for an outline entry without an item.")
       .def_property_readonly(
           "label",
           [](const ItemHandle& item) {
             Access access(item.state);
-            return TextOf(item.Part().OutlineText());
+            return item.Part() == nullptr ? "" : TextOf(item.Part()->OutlineText());
           },
           "The text the outline shows for the item.")
       .def_property_readonly(
@@ -360,7 +362,7 @@ void DefineDocument(py::module_& module) {
           Access access(state);
           auto& list = access.Tree().List();
           for (auto p = list.begin(); p != list.end(); ++p) {
-            if (p->item != nullptr && p->level > 0) positions.push_back(p);
+            if (p->level > 0) positions.push_back(p);
           }
         }
         std::vector<py::object> items;

@@ -77,7 +77,9 @@ int DimensionNumber(const OmPivotTable& table, const py::handle& key) {
   const int count = static_cast<int>(table.NDimensions());
   if (py::isinstance<DimensionHandle>(key)) {
     const auto& dimension = key.cast<const DimensionHandle&>();
-    if (dimension.table != &table) throw py::value_error("the dimension belongs to another table");
+    if (dimension.table != &table || dimension.state->tree == nullptr) {
+      throw py::value_error("the dimension belongs to another table");
+    }
     return dimension.number;
   }
   if (py::isinstance<py::str>(key)) {
@@ -98,20 +100,19 @@ int DimensionNumber(const OmPivotTable& table, const py::handle& key) {
 int Subscript(const DimensionHandle& dimension, const py::handle& key) {
   OmDimension& d = dimension.Dimension();
   const std::string name = TextOf(&d.Name());
-  if (py::isinstance<py::int_>(key)) {
-    const int subscript = key.cast<int>();
+  if (!py::isinstance<py::str>(key) && PyIndex_Check(key.ptr())) {
+    const auto subscript = key.cast<long long>();
     if (subscript < 0 || subscript >= d.NumCategories()) {
       throw py::index_error("subscript " + std::to_string(subscript) + " of dimension '" + name +
                             "' out of range (it has " + std::to_string(d.NumCategories()) +
                             " categories)");
     }
-    return subscript;
+    return static_cast<int>(subscript);
   }
   Node leaf = d.Root();
   if (py::isinstance<CategoryHandle>(key)) {
     const auto& category = key.cast<const CategoryHandle&>();
-    if (category.dimension.table != dimension.table ||
-        category.dimension.number != dimension.number) {
+    if (!category.dimension.Same(dimension)) {
       throw py::value_error("the category belongs to another dimension than '" + name + "'");
     }
     leaf = category.Resolve();
