@@ -40,7 +40,12 @@ def view():
     if not command:
         pytest.skip("OMTREE_VIEW names no omtree-view to compare with")
 
+    # A sanitizer build preloads the sanitizer runtime into the interpreter;
+    # omtree-view carries its own.
+    environment = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+
     def run(*arguments):
-        done = subprocess.run([command, *arguments], capture_output=True, text=True, check=False)
+        done = subprocess.run([command, *arguments], capture_output=True, text=True, check=False,
+                              env=environment)
         return done.returncode, done.stdout, done.stderr
     return run
