@@ -1,6 +1,7 @@
 """Documents: walking the outline, saving and opening, and every export
 format read back by the tool its users read it with."""
 
+import concurrent.futures
 import csv
 import html.parser
 import io
@@ -138,3 +139,18 @@ def test_notebook_html_confines_the_style(report):
     page = Page()
     page.feed(report.tables[0]._repr_html_())
     assert page.open == [] and "North" in page.cells
+
+
+def test_threads_render_one_document_while_it_is_read(report):
+    expected = {"text": report.to_text(), "html": report.to_html(), "json": report.to_json()}
+    table = report.tables[0]
+    count = table["North", "M", "2024", "Count"]
+
+    def render(fmt):
+        return all(getattr(report, "to_" + fmt)() == expected[fmt] for _ in range(20))
+
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        done = [pool.submit(render, fmt) for fmt in expected for _ in range(2)]
+        reads = [table["North", "M", "2024", "Count"] for _ in range(1000)]
+        assert all(future.result() for future in done)
+    assert reads == [count] * 1000
