@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,13 +51,16 @@ std::string Kind(OmOutputPart* part) {
   return visitor.kind;
 }
 
-omrender::Options MakeOptions(bool ascii, bool hideEmpty, bool namesInCorner, int layer) {
-  if (layer < -1) throw py::value_error("layer must be -1 (every layer) or a layer number");
+// The renderers' options; layer None shows every layer.
+omrender::Options MakeOptions(bool ascii, bool hideEmpty, bool namesInCorner,
+                              std::optional<int> layer) {
+  if (layer && *layer < 0)
+    throw py::value_error("layer must be a layer number (0 or more) or None");
   omrender::Options options;
   options.ascii = ascii;
   options.hideEmpty = hideEmpty;
   options.namesInCorner = namesInCorner;
-  options.layer = layer;
+  options.layer = layer.value_or(-1);
   return options;
 }
 
@@ -170,30 +173,31 @@ void DefineItem(py::module_& module) {
 }
 
 void DefineRendering(py::class_<DocumentState, StatePtr>& document) {
-  const auto options = [](py::class_<DocumentState, StatePtr>& c, const char* name, auto render,
-                          const char* doc) {
+  const auto defineRender = [](py::class_<DocumentState, StatePtr>& c, const char* name,
+                               auto render, const char* doc) {
     c.def(
         name,
-        [render](const StatePtr& state, bool ascii, bool hideEmpty, bool namesInCorner, int layer) {
+        [render](const StatePtr& state, bool ascii, bool hideEmpty, bool namesInCorner,
+                 std::optional<int> layer) {
           const omrender::Options options = MakeOptions(ascii, hideEmpty, namesInCorner, layer);
           return WithoutGil(state, [&](OmOutputTree& tree) { return render(tree, options); });
         },
         doc, py::kw_only(), py::arg("ascii") = false, py::arg("hide_empty") = false,
-        py::arg("names_in_corner") = false, py::arg("layer") = -1);
+        py::arg("names_in_corner") = false, py::arg("layer") = py::none());
   };
-  options(
+  defineRender(
       document, "to_text",
       [](OmOutputTree& tree, const omrender::Options& o) {
         return omrender::RenderDocument(tree, o);
       },
       "The document as plain text, tables drawn with box characters (ascii=True: + - |).");
-  options(
+  defineRender(
       document, "to_markdown",
       [](OmOutputTree& tree, const omrender::Options& o) {
         return omrender::RenderMarkdown(tree, o);
       },
       "The document as Markdown, tables as pipe tables.");
-  options(
+  defineRender(
       document, "to_json",
       [](OmOutputTree& tree, const omrender::Options& o) {
         return omdoc::Save(tree, omdoc::SaveOptions{true, o});
@@ -202,16 +206,18 @@ void DefineRendering(py::class_<DocumentState, StatePtr>& document) {
   document.def(
       "to_html",
       [](const StatePtr& state, const std::string& title, bool hideEmpty, bool namesInCorner,
-         int layer) {
+         std::optional<int> layer) {
         const omrender::Options options = MakeOptions(false, hideEmpty, namesInCorner, layer);
         return WithoutGil(
             state, [&](OmOutputTree& tree) { return omrender::RenderHtml(tree, options, title); });
       },
       "The document as one standalone HTML page.", py::kw_only(), py::arg("title") = "",
-      py::arg("hide_empty") = false, py::arg("names_in_corner") = false, py::arg("layer") = -1);
+      py::arg("hide_empty") = false, py::arg("names_in_corner") = false,
+      py::arg("layer") = py::none());
   document.def(
       "to_latex",
-      [](const StatePtr& state, bool standalone, bool hideEmpty, bool namesInCorner, int layer) {
+      [](const StatePtr& state, bool standalone, bool hideEmpty, bool namesInCorner,
+         std::optional<int> layer) {
         const omrender::Options options = MakeOptions(false, hideEmpty, namesInCorner, layer);
         return WithoutGil(state, [&](OmOutputTree& tree) {
           return omrender::RenderLatex(tree, options, standalone);
@@ -219,7 +225,7 @@ void DefineRendering(py::class_<DocumentState, StatePtr>& document) {
       },
       "The document as LaTeX: a fragment to \\input, or with standalone=True a whole document.",
       py::kw_only(), py::arg("standalone") = false, py::arg("hide_empty") = false,
-      py::arg("names_in_corner") = false, py::arg("layer") = -1);
+      py::arg("names_in_corner") = false, py::arg("layer") = py::none());
   document.def(
       "to_csv",
       [](const StatePtr& state) {
@@ -229,7 +235,7 @@ void DefineRendering(py::class_<DocumentState, StatePtr>& document) {
   document.def(
       "_write_xlsx",
       [](const StatePtr& state, const std::string& path, const std::string& sheets, bool hideEmpty,
-         bool namesInCorner, int layer) {
+         bool namesInCorner, std::optional<int> layer) {
         omrender::XlsxOptions xlsx;
         if (sheets == "tables") {
           xlsx.sheets = omrender::XlsxOptions::Sheets::kTables;
@@ -246,7 +252,7 @@ void DefineRendering(py::class_<DocumentState, StatePtr>& document) {
         });
       },
       py::arg("path"), py::kw_only(), py::arg("sheets") = "document", py::arg("hide_empty") = false,
-      py::arg("names_in_corner") = false, py::arg("layer") = -1);
+      py::arg("names_in_corner") = false, py::arg("layer") = py::none());
 }
 
 void DefineBuilding(py::class_<DocumentState, StatePtr>& document) {

@@ -174,5 +174,5 @@ class TestPreconditionsRaise:
             empty[0]
         with pytest.raises(IndexError, match="dimension 5 out of range"):
             table.dimension(5)
-        with pytest.raises(ValueError, match="layer must be"):
+        with pytest.raises(ValueError, match="layer must be a layer number"):
             doc.to_text(layer=-2)
