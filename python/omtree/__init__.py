@@ -73,10 +73,13 @@ def crosstab(data, rows=(), cols=(), layers=(), stats=("count",), value=None, we
         stats = [stats]
     if stats_in not in _STATS_IN:
         raise ValueError(f"stats_in must be 'rows', 'cols' or 'layers', not {stats_in!r}")
-    arguments = dict(rows=list(rows), columns=list(cols), layers=list(layers),
-                     statistics=list(stats), value=value or "", weight=weight or "",
+    def names(columns):
+        return [str(column) for column in columns]
+    arguments = dict(rows=names(rows), columns=names(cols), layers=names(layers),
+                     statistics=list(stats), value=str(value or ""), weight=str(weight or ""),
                      totals=totals, chisq=chisq, sort=sort, stats_in=_STATS_IN[stats_in],
-                     groups=dict(groups or {}), missing=list(missing),
+                     groups={str(column): names(by) for column, by in (groups or {}).items()},
+                     missing=names(missing),
                      include_missing=include_missing)
     if isinstance(data, (str, os.PathLike)):
         return _core._crosstab_file(os.fspath(data), arguments)

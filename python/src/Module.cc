@@ -6,6 +6,7 @@
 // omdoc::LoadError) a ValueError with the command's message, a file that
 // cannot be read or written an OSError, and a failed check of the library
 // a RuntimeError instead of the abort that the default handler would make.
+// An argument of a type the binding cannot take is a TypeError.
 // The binding checks every precondition it knows of before calling in, so
 // the last is a guard, not a way of reporting bad arguments.
 
@@ -45,6 +46,8 @@ void Translate(std::exception_ptr pending) {
     PyErr_SetString(PyExc_ValueError, error.what());
   } catch (const omdoc::LoadError& error) {
     PyErr_SetString(PyExc_ValueError, error.what());
+  } catch (const py::cast_error& error) {
+    PyErr_SetString(PyExc_TypeError, error.what());
   } catch (const CheckFailure& error) {
     PyErr_SetString(PyExc_RuntimeError, error.what());
   }

@@ -87,12 +87,16 @@ int DimensionNumber(const OmPivotTable& table, const py::handle& key) {
     if (found < 0) throw py::key_error("no dimension named '" + key.cast<std::string>() + "'");
     return found;
   }
-  const int number = key.cast<int>();
+  if (!PyIndex_Check(key.ptr())) {
+    throw py::type_error(std::string("a dimension is a Dimension, its number or its name, not ") +
+                         Py_TYPE(key.ptr())->tp_name);
+  }
+  const auto number = key.cast<long long>();
   if (number < 0 || number >= count) {
     throw py::index_error("dimension " + std::to_string(number) + " out of range (the table has " +
                           std::to_string(count) + ")");
   }
-  return number;
+  return static_cast<int>(number);
 }
 
 // A category's resolved leaf subscript for one element of a cell key: a
@@ -101,10 +105,13 @@ int Subscript(const DimensionHandle& dimension, const py::handle& key) {
   OmDimension& d = dimension.Dimension();
   const std::string name = TextOf(&d.Name());
   if (!py::isinstance<py::str>(key) && PyIndex_Check(key.ptr())) {
-    const auto subscript = key.cast<long long>();
-    if (subscript < 0 || subscript >= d.NumCategories()) {
-      throw py::index_error("subscript " + std::to_string(subscript) + " of dimension '" + name +
-                            "' out of range (it has " + std::to_string(d.NumCategories()) +
+    const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(key.ptr()));
+    if (!number) throw py::error_already_set();
+    int overflow = 0;
+    const long long subscript = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+    if (overflow != 0 || subscript < 0 || subscript >= d.NumCategories()) {
+      throw py::index_error("subscript " + py::str(number).cast<std::string>() + " of dimension '" +
+                            name + "' out of range (it has " + std::to_string(d.NumCategories()) +
                             " categories)");
     }
     return static_cast<int>(subscript);
@@ -129,8 +136,14 @@ int Subscript(const DimensionHandle& dimension, const py::handle& key) {
     }
   } else {
     std::vector<PathStep> path;
-    for (const auto& label : key.cast<std::vector<std::string>>()) {
-      path.push_back({label, true, -1});
+    if (!py::isinstance<py::tuple>(key)) {
+      throw py::type_error(std::string("a cell index element is a subscript, a label, a tuple of "
+                                       "labels or a Category, not ") +
+                           Py_TYPE(key.ptr())->tp_name);
+    }
+    for (const auto& label : key.cast<py::tuple>()) {
+      if (!py::isinstance<py::str>(label)) throw py::type_error("a path holds labels (str)");
+      path.push_back({label.cast<std::string>(), true, -1});
     }
     if (path.empty()) throw py::value_error("an empty path names no category");
     path.back().group = false;
@@ -201,7 +214,10 @@ void SetCell(const TableHandle& handle, const py::object& key, const py::object&
     table.Cell(index, MakeText(value.cast<std::string>()));
   } else if (py::isinstance<py::bool_>(value) || !py::hasattr(value, "__float__")) {
     throw py::type_error("a cell holds a number, a string or None");
-  } else if (const double number = value.cast<double>(); std::isnan(number)) {
+  } else if (const double number = PyFloat_AsDouble(value.ptr());
+             number == -1 && PyErr_Occurred() != nullptr) {
+    throw py::error_already_set();
+  } else if (std::isnan(number)) {
     table.Cell(index, OmMissing());
   } else {
     OmNumber text(number);

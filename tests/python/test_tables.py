@@ -153,8 +153,17 @@ class TestPreconditionsRaise:
             table[-1, 0] = 1
         with pytest.raises(KeyError, match="no category 'Child'"):
             table["Child", 0]
+        with pytest.raises(IndexError, match="subscript 1000000000000000000000 of"):
+            table[10**21, 0]
+        with pytest.raises(TypeError, match="not float"):
+            table[0.5, 0]
+        with pytest.raises(TypeError, match="a dimension is a Dimension"):
+            table[{0.5: 0, "Smoker": 0}]
         with pytest.raises(TypeError):
             table[0, 0] = [1]
+        with pytest.raises(OverflowError):
+            table[0, 0] = 10**400
+        assert table[0, 0] == 12
         with pytest.raises(ValueError, match="a group holds no cells"):
             table.dimension("Sex").group("All", table.dimension("Sex").categories)
             table[("All",), 0]
