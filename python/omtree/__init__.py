@@ -18,6 +18,7 @@ be read or written OSError, each with the message omtree-view gives.
 """
 
 import os
+import tempfile
 
 from . import _core, _frames
 from ._core import Category, Dimension, Document, Item, Table
@@ -88,9 +89,10 @@ def crosstab(data, rows=(), cols=(), layers=(), stats=("count",), value=None, we
 
 def _document_export(self, path, format=None, **options):  # pylint: disable=redefined-builtin
     """Writes the document to path in format (one of FORMATS; by default
-    from the suffix: .txt .html .json .md .csv .tex .xlsx). options are
-    those of the to_* method of the format (ascii, hide_empty,
-    names_in_corner, layer, title, standalone; sheets="tables" for xlsx)."""
+    from the suffix: .txt .html .json .md .csv .tex .xlsx), replacing it
+    whole or not at all. options are those of the to_* method of the
+    format (ascii, hide_empty, names_in_corner, layer, title, standalone;
+    sheets="tables" for xlsx)."""
     path = os.fspath(path)
     if format is None:
         suffix = os.path.splitext(path)[1].lower()
@@ -99,11 +101,35 @@ def _document_export(self, path, format=None, **options):  # pylint: disable=red
                              f"name one of {', '.join(FORMATS)}")
         format = _SUFFIXES[suffix]
     if format == "xlsx":
-        self._write_xlsx(path, **options)
+        _replace_atomically(path, lambda temporary: self._write_xlsx(temporary, **options))
         return
     if format not in FORMATS:
         raise ValueError(f"unknown format {format!r}; the formats are {', '.join(FORMATS)}")
-    self._write_text(path, getattr(self, "to_" + format)(**options))
+    text = getattr(self, "to_" + format)(**options)
+    _replace_atomically(path, lambda temporary: self._write_text(temporary, text))
+
+
+def _document_save(self, path):
+    """Writes the document to path in the JSON document format, which
+    omtree.open reads; the file is replaced whole or not at all."""
+    _replace_atomically(os.fspath(path), self._save)
+
+
+def _replace_atomically(path, write):
+    """Calls write with the name of a new file beside path, then renames
+    that file over path; when anything fails, path is left as it was."""
+    directory, name = os.path.split(os.path.abspath(path))
+    descriptor, temporary = tempfile.mkstemp(prefix=name + ".", dir=directory)
+    os.close(descriptor)
+    try:
+        write(temporary)
+        mask = os.umask(0)
+        os.umask(mask)
+        os.chmod(temporary, 0o666 & ~mask)
+        os.replace(temporary, path)
+    except BaseException:
+        os.remove(temporary)
+        raise
 
 
 def _document_enter(self):
@@ -141,6 +167,7 @@ def _table_repr(self):
 
 
 Document.export = _document_export
+Document.save = _document_save
 Document.__enter__ = _document_enter
 Document.__exit__ = _document_exit
 Document.__iter__ = lambda self: iter(self.items)

@@ -301,11 +301,11 @@ void DefineFiles(py::module_& module, py::class_<DocumentState, StatePtr>& docum
       },
       py::arg("text"), py::arg("name") = "<string>");
   document.def(
-      "save",
+      "_save",
       [](const StatePtr& state, const std::filesystem::path& path) {
         WithoutGil(state, [&](OmOutputTree& tree) { WriteFile(path.string(), omdoc::Save(tree)); });
       },
-      "Writes the document to path in the JSON document format.", py::arg("path"));
+      py::arg("path"));
   document.def(
       "_write_text",
       [](const StatePtr&, const std::string& path, const std::string& text) {

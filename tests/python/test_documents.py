@@ -128,8 +128,14 @@ def test_export_infers_the_format_from_the_suffix(report, tmp_path):
         report.export(tmp_path / "a.pdf")
     with pytest.raises(OSError):
         report.export(tmp_path / "no" / "such" / "a.txt")
-    with pytest.raises(OSError):
-        report.export(tmp_path / "no" / "such" / "a.xlsx")
+    (tmp_path / "taken.xlsx").mkdir()
+    for name in ("a.xlsx", "a.md"):
+        with pytest.raises(TypeError):
+            report.export(tmp_path / name, bogus_option=True)
+    with pytest.raises(IsADirectoryError):
+        report.export(tmp_path / "taken.xlsx")
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["a.html", "a.md", "taken.xlsx"]
+    assert (tmp_path / "a.md").read_text() == report.to_markdown()
 
 
 def test_notebook_html_confines_the_style(report):
