@@ -28,6 +28,7 @@
 
 #include "Crosstab.h"
 #include "CsvReader.h"
+#include "Document.h"
 #include "Text.h"
 
 namespace {
@@ -995,6 +996,121 @@ TEST(CrosstabWeights, BadWeightsAreLeftOutAndCounted) {
     EXPECT_EQ(Text(table->Cell({1})), c.cell);
     EXPECT_EQ(table->Dimension(0).NumCategories(), std::string(c.cell) == "(none)" ? 1 : 2);
   }
+}
+
+// ---------------------------------------------------------------------------
+// Crosstabs of in-memory tables against crosstabs of the same data in a file.
+
+// data under kHeader as a DataTable named name: each column's dictionary in
+// an order of its own, now and then holding a field twice (the rows naming
+// either code); the empty field now -1, now a field of the dictionary.
+DataTable ToTable(const std::vector<Strings>& data, const std::string& name, std::mt19937& random) {
+  DataTable table{name, {}};
+  for (std::size_t c = 0; c < kHeader.size(); ++c) {
+    std::set<std::string> fields;
+    for (const Strings& row : data)
+      fields.insert(row[c]);
+    DataColumn column{kHeader[c], Strings(fields.begin(), fields.end()), {}};
+    std::shuffle(column.dictionary.begin(), column.dictionary.end(), random);
+    if (!column.dictionary.empty() && random() % 2 == 0)
+      column.dictionary.push_back(column.dictionary[random() % column.dictionary.size()]);
+    std::multimap<std::string, std::int32_t> codes;
+    for (std::size_t k = 0; k < column.dictionary.size(); ++k)
+      codes.emplace(column.dictionary[k], static_cast<std::int32_t>(k));
+    for (const Strings& row : data) {
+      const auto [first, last] = codes.equal_range(row[c]);
+      const auto n = static_cast<long>(std::distance(first, last));
+      const bool asMinusOne = row[c].empty() && random() % 2 == 0;
+      column.codes.push_back(asMinusOne ? -1 : std::next(first, random() % n)->second);
+    }
+    table.columns.push_back(std::move(column));
+  }
+  return table;
+}
+
+// The saved documents, which keep every cell's full value, are the same
+// byte for byte: the table is named as the file is, so the commands agree.
+TEST(CrosstabDataTable, SameDocumentAsTheFile) {
+  const std::vector<S> all(std::begin(kStatistics), std::end(kStatistics));
+  const Request requests[] = {
+      Ask({"region"}, {"sex"}),
+      With(Ask({"region"}, {"sex"}, {"year"}, {}, all, "income"), "weight", true, {"NA", "-99"},
+           false, true),
+      With(Ask({"region", "city"}, {"sex"}, {}, {{"city", {"year", ""}}},
+               {S::kCount, S::kMedian, S::kStdDev, S::kColumnPercent}, "income", O::kLabel),
+           "weight", true, {"-99"}, true, false, P::kColumns),
+      With(Ask({}, {"", "year"}, {"region"}, {}, {S::kSum, S::kRowPercent}, "income"), "weight",
+           false),
+  };
+  for (unsigned seed = 0; seed <= 2; ++seed) {  // seed 0: no rows
+    std::mt19937 random(seed + 200);
+    const std::vector<Strings> data = RandomData(seed + 10, seed == 0 ? 0 : 800);
+    const std::string path =
+        WriteFile("table-" + std::to_string(seed) + ".csv", ToCsv(data, seed == 2, random).c_str());
+    const DataTable table = ToTable(data, path, random);
+    for (Request request : requests) {
+      request.path = path;
+      const std::string fromFile = omdoc::Save(*BuildCrosstab(request));
+      request.path = "ignored";
+      EXPECT_EQ(omdoc::Save(*BuildCrosstab(request, table)), fromFile);
+    }
+  }
+  DataTable named{"my data", {{"a", {"x"}, {0}}, {"b", {"y"}, {0}}}};
+  const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(Ask({"a"}, {"b"}), named);
+  const auto* heading = dynamic_cast<const OmProcedure*>(std::next(tree->List().begin())->item);
+  ASSERT_NE(heading, nullptr);
+  EXPECT_EQ(heading->Command(), "omtree-view 'my data' --rows a --cols b");
+}
+
+TEST(CrosstabDataTable, ErrorsNameTheRowAndColumn) {
+  const auto column = [](std::string name, Strings dictionary, std::vector<std::int32_t> codes) {
+    return DataColumn{std::move(name), std::move(dictionary), std::move(codes)};
+  };
+  const DataColumn a = column("a", {"p", "q", ""}, {0, 1, -1, 2});
+  const DataColumn b = column("b", {"y"}, {0, 0, 0, 0});
+  const struct {
+    std::vector<DataColumn> columns;
+    std::uint64_t line, column;
+    const char* what;
+    Request request = Ask({"a"}, {"b"}, {}, {}, {S::kMean}, "v");
+  } cases[] = {
+      // Rows 3 and 4 are left out for their missing category before their
+      // value is read.
+      {{a, b, column("v", {"1", "x", "1e999"}, {0, 1, 2, 2})},
+       2,
+       3,
+       "row 2, column \"v\": \"x\" is not a number"},
+      {{a, b, column("v", {"1", "1e999"}, {0, 1, 0, 0})},
+       2,
+       3,
+       "row 2, column \"v\": \"1e999\" is out of range"},
+      {{a, b, column("v", {"1"}, {0, 0, 0})}, 0, 0, "column \"v\" has 3 rows; column \"a\" has 4"},
+      {{a, column("\xC3", {}, {-1, -1, -1, -1})}, 0, 2, "the name of column 2 is not valid UTF-8"},
+      {{a, b, column("v", {"1"}, {0, -1, 1, 0})},
+       3,
+       3,
+       "row 3, column \"v\": code 1 is not in the dictionary of 1 fields"},
+      // An unused field need not be UTF-8, as a file never holds it.
+      {{a, column("b", {"\xFF", "y", "\xC3"}, {1, 1, 2, 0})},
+       3,
+       2,
+       "row 3, column \"b\": field is not valid UTF-8"},
+      {{a, b, column("a", {}, {-1, -1, -1, -1})}, 0, 3, "column name \"a\" is in the header twice"},
+      {{a, b}, 0, 0, "no column \"v\" in the header; the columns are \"a\", \"b\""},
+      {{a, b}, 0, 0, "a mean needs a value column", Ask({"a"}, {"b"}, {}, {}, {S::kMean})},
+  };
+  for (const auto& bad : cases) {
+    try {
+      BuildCrosstab(bad.request, DataTable{"T", bad.columns});
+      ADD_FAILURE() << "no error: " << bad.what;
+    } catch (const InputError& error) {
+      EXPECT_EQ(error.what(), std::string("T: ") + bad.what);
+      EXPECT_EQ(std::make_pair(error.line(), error.column()), std::make_pair(bad.line, bad.column));
+    }
+  }
+  // Without a value to read, the unused fields play no part.
+  const DataTable fine{"T", {a, column("b", {"y", "\xFF"}, {0, 0, 0, 0})}};
+  EXPECT_NO_THROW(BuildCrosstab(Ask({"a"}, {"b"}), fine));
 }
 
 // ---------------------------------------------------------------------------

@@ -118,28 +118,28 @@ std::vector<std::string> DimensionColumns(const Request& request) {
   return names;
 }
 
-void CheckGroupings(const Request& request, const std::set<std::string>& dimensions) {
+void CheckGroupings(const Request& request, const std::string& name,
+                    const std::set<std::string>& dimensions) {
   std::set<std::string> grouped;
   for (const Grouping& grouping : request.groupings) {
     const std::string column = Quoted(grouping.column);
     if (dimensions.count(grouping.column) == 0)
-      throw Error(request.path,
+      throw Error(name,
                   "column " + column + " is grouped but is not a row, column or layer column");
     if (!grouped.insert(grouping.column).second)
-      throw Error(request.path, "column " + column + " is grouped twice");
-    std::set<std::string> by;
-    for (const std::string& name : grouping.by) {
-      if (name == grouping.column)
-        throw Error(request.path, "column " + column + " is grouped by itself");
-      if (!by.insert(name).second)
-        throw Error(request.path, "column " + column + " is grouped by " + Quoted(name) + " twice");
+      throw Error(name, "column " + column + " is grouped twice");
+    std::set<std::string> seen;
+    for (const std::string& by : grouping.by) {
+      if (by == grouping.column) throw Error(name, "column " + column + " is grouped by itself");
+      if (!seen.insert(by).second)
+        throw Error(name, "column " + column + " is grouped by " + Quoted(by) + " twice");
     }
   }
 }
 
 // The number that text writes in full, or nothing; outOfRange tells a
 // number too large for a double from text that is no number at all.
-std::optional<double> ToNumber(const std::string& text, bool& outOfRange) {
+std::optional<double> ToNumber(std::string_view text, bool& outOfRange) {
   double value = 0;
   const char* end = text.data() + text.size();
   const std::from_chars_result result = std::from_chars(text.data(), end, value);
@@ -148,27 +148,17 @@ std::optional<double> ToNumber(const std::string& text, bool& outOfRange) {
   return std::nullopt;
 }
 
-// The number in text, which stands at position.
-double ParseNumber(const std::string& path, const std::string& text, internal::Position position,
-                   const std::string& column) {
-  bool outOfRange = false;
-  const std::optional<double> value = ToNumber(text, outOfRange);
-  if (value) return *value;
-  const char* what = outOfRange ? " is out of range" : " is not a number";
-  throw ErrorAt(path, position, Quoted(text) + " in column " + Quoted(column) + what);
-}
-
 // The decimals a number's text shows, up to kMaxValueDecimals: the digits
 // after its decimal point less its exponent ("2.50" 2, "1.5e-3" 4, "1.25e1"
 // 1, "7e2" 0). REQUIRES: text parsed as a number.
-int WrittenDecimals(const std::string& text) {
+int WrittenDecimals(std::string_view text) {
   const std::size_t point = text.find('.');
   const std::size_t exponent = text.find_first_of("eE");
   long decimals = 0;
-  if (point != std::string::npos) {
+  if (point != std::string_view::npos) {
     decimals = static_cast<long>(std::min(exponent, text.size()) - point - 1);
   }
-  if (exponent != std::string::npos) {
+  if (exponent != std::string_view::npos) {
     // A double's exponent has at most a few digits that matter; the clamp
     // keeps a long run of zeros ("1e-0000000000005") from overflowing.
     long power = 0;
@@ -188,76 +178,116 @@ class MissingValues {
   explicit MissingValues(const std::vector<std::string>& values)
       : _values(values.begin(), values.end()) {}
 
-  bool Holds(const std::string& field) const {
-    return field.empty() || (!_values.empty() && _values.count(field) > 0);
+  bool Holds(std::string_view field) const {
+    return field.empty() || (!_values.empty() && _values.count(std::string(field)) > 0);
   }
 
  private:
   std::unordered_set<std::string> _values;
 };
 
-// One dimension while the file is counted: its column, the columns that
-// group it, and an id for each distinct category, numbered in order of first
+// The distinct fields of one column, coded 0, 1, ... in the order they are
+// first added. The codes are dense, so that what is known of each field (is
+// it missing, its category along an axis) sits in a vector indexed by code.
+class FieldDictionary {
+ public:
+  // The code of field, the next one when field is new.
+  std::uint32_t Code(const std::string& field) {
+    const auto [entry, added] =
+        _codes.try_emplace(field, static_cast<std::uint32_t>(_fields.size()));
+    if (added) _fields.push_back(&entry->first);
+    return entry->second;
+  }
+
+  // REQUIRES: code < Size().
+  const std::string& Field(std::uint32_t code) const { return *_fields[code]; }
+  std::uint32_t Size() const { return static_cast<std::uint32_t>(_fields.size()); }
+
+ private:
+  std::unordered_map<std::string, std::uint32_t> _codes;
+  // The field of each code; the map's keys stay where they are.
+  std::vector<const std::string*> _fields;
+};
+
+// One dimension while the rows are counted: the fields that make its
+// categories (those of the grouping columns, outermost first, then that of
+// its own column, each as the number of a coded field of the Tabulation),
+// and an id for each distinct category, numbered in order of first
 // appearance.
 class Axis {
  public:
-  Axis(std::string name, std::vector<int> columns)
-      : _name(std::move(name)), _columns(std::move(columns)) {}
+  Axis(std::string name, std::vector<std::size_t> fields)
+      : _name(std::move(name)), _fields(std::move(fields)) {}
 
   const std::string& Name() const { return _name; }
 
-  // The id of the record's category; a category not seen before gets the
-  // next one.
-  std::uint32_t Id(const CsvRecord& record) {
-    _key.clear();
-    for (std::size_t i = 0; i < _columns.size(); ++i) {
-      if (i > 0) _key += kKeySeparator;
-      _key += record.fields[static_cast<std::size_t>(_columns[i])];
+  // The id of the category of a row whose fields have codes; a category
+  // not seen before gets the next one.
+  std::uint32_t Id(const std::uint32_t* codes) {
+    if (_fields.size() == 1) {
+      const std::uint32_t code = codes[_fields[0]];
+      if (code >= _idOfCode.size()) _idOfCode.resize(std::size_t{code} + 1, kNoId);
+      std::uint32_t& id = _idOfCode[code];
+      if (id == kNoId) id = NewId(codes);
+      return id;
     }
-    const auto found = _ids.find(_key);
-    if (found != _ids.end()) return found->second;
-    const auto id = static_cast<std::uint32_t>(_keys.size());
-    _keys.push_back(&_ids.emplace(_key, id).first->first);
-    return id;
+    _key.clear();
+    for (std::size_t field : _fields)
+      _key.append(reinterpret_cast<const char*>(&codes[field]), sizeof codes[field]);
+    const auto [entry, added] = _ids.try_emplace(_key, kNoId);
+    if (added) entry->second = NewId(codes);
+    return entry->second;
   }
 
   // Adds the groups and categories to dimension in display order and
-  // returns the subscript of each category id.
-  std::vector<std::size_t> Build(OmDimension& dimension, CategoryOrder order) const {
+  // returns the subscript of each category id. dictionaries: the fields of
+  // the Tabulation's coded columns.
+  std::vector<std::size_t> Build(OmDimension& dimension, CategoryOrder order,
+                                 const std::vector<FieldDictionary>& dictionaries) const {
     Group root;
-    for (std::uint32_t id = 0; id < _keys.size(); ++id)
-      root.Add(*_keys[id], id);
+    const std::size_t width = _fields.size();
+    std::vector<std::string_view> labels(width);
+    for (std::uint32_t id = 0; id < _count; ++id) {
+      for (std::size_t k = 0; k < width; ++k)
+        labels[k] = dictionaries[_fields[k]].Field(_members[id * width + k]);
+      root.Add(labels.data(), width, id);
+    }
     if (order == CategoryOrder::kLabel) root.Sort();
-    std::vector<std::size_t> subscripts(_keys.size());
+    std::vector<std::size_t> subscripts(_count);
     std::size_t next = 0;
     root.Emit(dimension, dimension.Root(), subscripts, next);
     return subscripts;
   }
 
  private:
-  // The tree of groups and categories, built from the keys before the
-  // dimension is.
-  struct Group {
-    static constexpr std::uint32_t kNoId = ~std::uint32_t{0};
+  static constexpr std::uint32_t kNoId = ~std::uint32_t{0};
 
-    std::string label;
+  std::uint32_t NewId(const std::uint32_t* codes) {
+    for (std::size_t field : _fields)
+      _members.push_back(codes[field]);
+    return _count++;
+  }
+
+  // The tree of groups and categories, built from the members before the
+  // dimension is. Labels point into the dictionaries.
+  struct Group {
+    std::string_view label;
     std::uint32_t id = kNoId;  // a category's id; kNoId for a group
     std::vector<Group> children;
     std::unordered_map<std::string_view, std::size_t> groups;  // label -> child
 
-    void Add(std::string_view key, std::uint32_t category) {
-      const std::size_t split = key.find(kKeySeparator);
-      if (split == std::string_view::npos) {
-        children.push_back(Group{std::string(key), category, {}, {}});
+    // Adds the category id under the groups labels[0] to labels[n - 2].
+    void Add(const std::string_view* labels, std::size_t n, std::uint32_t category) {
+      if (n == 1) {
+        children.push_back(Group{labels[0], category, {}, {}});
         return;
       }
-      const std::string_view label = key.substr(0, split);
-      auto found = groups.find(label);
+      auto found = groups.find(labels[0]);
       if (found == groups.end()) {
-        children.push_back(Group{std::string(label), kNoId, {}, {}});
-        found = groups.emplace(label, children.size() - 1).first;
+        children.push_back(Group{labels[0], kNoId, {}, {}});
+        found = groups.emplace(labels[0], children.size() - 1).first;
       }
-      children[found->second].Add(key.substr(split + 1), category);
+      children[found->second].Add(labels + 1, n - 1, category);
     }
 
     void Sort() {
@@ -267,27 +297,34 @@ class Axis {
         child.Sort();
     }
 
+    // Labels within one parent are distinct, so the children are added in
+    // bulk and indexed once.
     void Emit(OmDimension& dimension, const OmDimension::Node& parent,
               std::vector<std::size_t>& subscripts, std::size_t& next) const {
       for (const Group& child : children) {
+        const OmStringCell text = Text(std::string(child.label));
         if (child.id == kNoId) {
           const OmDimension::Node group =
-              dimension.Child(parent, Text(child.label), OmDimensionNode::kNoSubscript, true);
+              dimension.AddNewChild(parent, text, OmDimensionNode::kNoSubscript, true);
           child.Emit(dimension, group, subscripts, next);
         } else {
           subscripts[child.id] = next;
-          dimension.Child(parent, Text(child.label), next++, false);
+          dimension.AddNewChild(parent, text, next++, false);
         }
       }
+      dimension.IndexChildren(parent);
     }
   };
 
   std::string _name;
-  // The grouping columns, outermost first, then the dimension's own column.
-  std::vector<int> _columns;
+  std::vector<std::size_t> _fields;
+  std::uint32_t _count = 0;  // the categories
+  // The codes of each id's fields, _fields.size() per id.
+  std::vector<std::uint32_t> _members;
+  // One field: the id of each code, kNoId for a code not seen yet.
+  std::vector<std::uint32_t> _idOfCode;
+  // Several: the id of the codes, 4 bytes each.
   std::unordered_map<std::string, std::uint32_t> _ids;
-  // The key of each id; the map's keys stay where they are.
-  std::vector<const std::string*> _keys;
   std::string _key;  // scratch
 };
 
@@ -453,24 +490,98 @@ void StoreFigure(OmPivotTable& table, const std::vector<int>& index, double valu
   table.Cell(index, composite);
 }
 
-// The whole count: takes the header and then the rows, and makes the
-// document.
+// Where the rows come from: hands the column names and then every row to a
+// Tabulation, and words the errors about them, which name the input and the
+// place of the header or the row being handed over.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+
+  // Names the input in messages and in the procedure's command.
+  virtual const std::string& Name() const = 0;
+  // "NAME: what".
+  virtual InputError Error(const std::string& what) const = 0;
+  // The error what about the name of column (counted from 0) in the header.
+  virtual InputError HeaderError(std::size_t column, const std::string& what) const = 0;
+  // The error about field, in column of the row being handed over, that is
+  // no number: problem is "is not a number" or "is out of range".
+  virtual InputError NumberError(std::size_t column, std::string_view field,
+                                 const char* problem) const = 0;
+};
+
+// The whole count: takes the column names and then the rows, and makes the
+// document. The fields of the category columns come coded, by the
+// dictionaries here (see Dictionary), so that each distinct field is judged
+// once; the weight and the value come as text.
 class Tabulation {
  public:
-  explicit Tabulation(const Request& request)
+  Tabulation(const Request& request, const RowSource& source)
       : _request(request),
+        _source(source),
         _missing(request.missing),
         _columnsStart(request.rows.size()),
         _layersStart(_columnsStart + request.columns.size()),
         _keepSpread(Asks(request, Statistic::kStdDev)),
         _keepValues(Asks(request, Statistic::kMedian)) {}
 
-  void Take(const CsvRecord& record) {
-    if (record.number == 0) {
-      Header(record);
-    } else {
-      Row(record);
+  // Resolves the request's columns among names, the header.
+  void Header(const std::vector<std::string>& names) {
+    for (const std::string& name : DimensionColumns(_request)) {
+      std::vector<std::size_t> fields;
+      for (const Grouping& grouping : _request.groupings) {
+        if (grouping.column != name) continue;
+        for (const std::string& by : grouping.by)
+          fields.push_back(Coded(Column(names, by)));
+      }
+      fields.push_back(Coded(Column(names, name)));
+      _axes.emplace_back(name, std::move(fields));
     }
+    if (AnyNeedsValue(_request)) _valueColumn = Column(names, _request.valueColumn);
+    if (!_request.weightColumn.empty()) _weightColumn = Column(names, _request.weightColumn);
+  }
+
+  // The columns whose fields Row takes coded, in that order; set by Header.
+  const std::vector<std::size_t>& CodedColumns() const { return _codedColumns; }
+  // The codes of the fields of CodedColumns()[i].
+  FieldDictionary& Dictionary(std::size_t i) { return _dictionaries[i]; }
+  // The weight and value columns, -1 when the request needs none.
+  int WeightColumn() const { return _weightColumn; }
+  int ValueColumn() const { return _valueColumn; }
+
+  // Counts one row: codes holds the codes of its fields in CodedColumns(),
+  // weight and value its fields in those columns (ignored where there is
+  // none).
+  void Row(const std::uint32_t* codes, std::string_view weight, std::string_view value) {
+    ++_rows;
+    if (!_request.includeMissing) {
+      for (std::size_t i = 0; i < _codedColumns.size(); ++i) {
+        if (IsMissing(i, codes[i])) {
+          ++_leftOutCategory;
+          return;
+        }
+      }
+    }
+    const std::optional<double> w = Weight(weight);
+    if (!w) return;
+    std::optional<double> x;
+    if (_valueColumn >= 0) {
+      if (_missing.Holds(value)) {
+        ++_missingValues;
+      } else {
+        x = Value(value);
+      }
+    }
+    _cellKey.clear();
+    for (Axis& axis : _axes) {
+      const std::uint32_t id = axis.Id(codes);
+      _cellKey.append(reinterpret_cast<const char*>(&id), sizeof id);
+    }
+    const auto [entry, added] =
+        _cells.try_emplace(_cellKey, static_cast<std::uint32_t>(_aggregates.size()));
+    if (added) _aggregates.emplace_back();
+    Aggregate& aggregate = _aggregates[entry->second];
+    aggregate.weight += *w;
+    if (x) aggregate.AddValue(*x, *w, _keepSpread, _keepValues);
   }
 
   std::unique_ptr<OmOutputTree> Document() {
@@ -494,43 +605,47 @@ class Tabulation {
 
  private:
   // The column called name.
-  int Column(const CsvRecord& header, const std::string& name) const {
+  int Column(const std::vector<std::string>& names, const std::string& name) const {
     int found = -1;
-    for (std::size_t i = 0; i < header.size; ++i) {
-      if (header.fields[i] != name) continue;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (names[i] != name) continue;
       if (found >= 0)
-        throw ErrorAt(_request.path, header.positions[i],
-                      "column name " + Quoted(name) + " is in the header twice");
+        throw _source.HeaderError(i, "column name " + Quoted(name) + " is in the header twice");
       found = static_cast<int>(i);
     }
     if (found >= 0) return found;
-    std::vector<std::string> names;
-    for (std::size_t i = 0; i < header.size; ++i)
-      names.push_back(Quoted(header.fields[i]));
-    throw Error(_request.path, "no column " + Quoted(name) + " in the header; the columns are " +
-                                   Join(names, ", "));
+    std::vector<std::string> quoted;
+    for (const std::string& each : names)
+      quoted.push_back(Quoted(each));
+    throw _source.Error("no column " + Quoted(name) + " in the header; the columns are " +
+                        Join(quoted, ", "));
   }
 
-  void Header(const CsvRecord& header) {
-    for (const std::string& name : DimensionColumns(_request)) {
-      std::vector<int> columns;
-      for (const Grouping& grouping : _request.groupings) {
-        if (grouping.column != name) continue;
-        for (const std::string& by : grouping.by)
-          columns.push_back(Column(header, by));
-      }
-      columns.push_back(Column(header, name));
-      _categoryColumns.insert(_categoryColumns.end(), columns.begin(), columns.end());
-      _axes.emplace_back(name, columns);
-    }
-    if (AnyNeedsValue(_request)) _valueColumn = Column(header, _request.valueColumn);
-    if (!_request.weightColumn.empty()) _weightColumn = Column(header, _request.weightColumn);
+  // The number of column among the coded columns, added when new.
+  std::size_t Coded(int column) {
+    const auto number = static_cast<std::size_t>(column);
+    const auto found = std::find(_codedColumns.begin(), _codedColumns.end(), number);
+    if (found != _codedColumns.end())
+      return static_cast<std::size_t>(found - _codedColumns.begin());
+    _codedColumns.push_back(number);
+    _dictionaries.emplace_back();
+    _missingCodes.emplace_back();
+    return _codedColumns.size() - 1;
+  }
+
+  // Whether the field of code in coded column i is missing.
+  bool IsMissing(std::size_t i, std::uint32_t code) {
+    std::vector<bool>& missing = _missingCodes[i];
+    const FieldDictionary& dictionary = _dictionaries[i];
+    for (std::uint32_t next = static_cast<std::uint32_t>(missing.size()); next < dictionary.Size();
+         ++next)
+      missing.push_back(_missing.Holds(dictionary.Field(next)));
+    return missing[code];
   }
 
   // The row's weight, or nothing when the weight leaves it out (counted).
-  std::optional<double> Weight(const CsvRecord& record) {
+  std::optional<double> Weight(std::string_view text) {
     if (_weightColumn < 0) return 1.0;
-    const std::string& text = record.fields[static_cast<std::size_t>(_weightColumn)];
     if (text.empty()) {
       ++_weightEmpty;
       return std::nullopt;
@@ -549,40 +664,15 @@ class Tabulation {
     return weight;
   }
 
-  void Row(const CsvRecord& record) {
-    ++_rows;
-    if (!_request.includeMissing) {
-      for (std::size_t column : _categoryColumns) {
-        if (_missing.Holds(record.fields[column])) {
-          ++_leftOutCategory;
-          return;
-        }
-      }
-    }
-    const std::optional<double> weight = Weight(record);
-    if (!weight) return;
-    std::optional<double> value;
-    if (_valueColumn >= 0) {
-      const auto column = static_cast<std::size_t>(_valueColumn);
-      const std::string& text = record.fields[column];
-      if (_missing.Holds(text)) {
-        ++_missingValues;
-      } else {
-        value = ParseNumber(_request.path, text, record.positions[column], _request.valueColumn);
-        _valueDecimals = std::max(_valueDecimals, WrittenDecimals(text));
-      }
-    }
-    _cellKey.clear();
-    for (Axis& axis : _axes) {
-      const std::uint32_t id = axis.Id(record);
-      _cellKey.append(reinterpret_cast<const char*>(&id), sizeof id);
-    }
-    const auto [entry, added] =
-        _cells.try_emplace(_cellKey, static_cast<std::uint32_t>(_aggregates.size()));
-    if (added) _aggregates.emplace_back();
-    Aggregate& aggregate = _aggregates[entry->second];
-    aggregate.weight += *weight;
-    if (value) aggregate.AddValue(*value, *weight, _keepSpread, _keepValues);
+  // The number a value that is not missing writes.
+  double Value(std::string_view text) {
+    bool outOfRange = false;
+    const std::optional<double> value = ToNumber(text, outOfRange);
+    if (!value)
+      throw _source.NumberError(static_cast<std::size_t>(_valueColumn), text,
+                                outOfRange ? "is out of range" : "is not a number");
+    _valueDecimals = std::max(_valueDecimals, WrittenDecimals(text));
+    return *value;
   }
 
   static std::uint32_t IdAt(const std::string& key, std::size_t d) {
@@ -709,7 +799,7 @@ class Tabulation {
 
   // The omtree-view command line that makes these tables again.
   std::string Command() const {
-    std::string command = "omtree-view " + ShellWord(_request.path);
+    std::string command = "omtree-view " + ShellWord(_source.Name());
     const std::pair<const char*, const std::vector<std::string>*> lists[] = {
         {" --rows ", &_request.rows},
         {" --cols ", &_request.columns},
@@ -775,7 +865,7 @@ class Tabulation {
     table->SetTableTitle(Text(CornerText() + " by " + label));
     for (std::size_t d = 0; d < _axes.size(); ++d) {
       OmDimension& dimension = table->AddDimension(Text(_axes[d].Name()));
-      _subscripts.push_back(_axes[d].Build(dimension, _request.order));
+      _subscripts.push_back(_axes[d].Build(dimension, _request.order, _dictionaries));
       _totalSubscripts.push_back(static_cast<std::size_t>(dimension.NumCategories()));
       // AddNewChild: a category labelled "Total" must not take the total's
       // place.
@@ -938,6 +1028,7 @@ class Tabulation {
   }
 
   const Request& _request;
+  const RowSource& _source;
   const MissingValues _missing;
   const std::size_t _columnsStart;  // the first column dimension's number
   const std::size_t _layersStart;   // the first layer dimension's number
@@ -946,9 +1037,12 @@ class Tabulation {
 
   // Filled while the file is read.
   std::vector<Axis> _axes;  // rows, then columns, then layers
-  // The columns of every axis and of the groupings, where a missing value
-  // leaves a row out.
-  std::vector<std::size_t> _categoryColumns;
+  // The columns of every axis and of the groupings, each once, where a
+  // missing value leaves a row out; per column the codes of its fields and
+  // whether each code's field is missing (filled as codes are met).
+  std::vector<std::size_t> _codedColumns;
+  std::vector<FieldDictionary> _dictionaries;
+  std::vector<std::vector<bool>> _missingCodes;
   int _valueColumn = -1;   // -1 when no statistic needs it
   int _weightColumn = -1;  // -1 without weights
   std::uint64_t _rows = 0;
@@ -987,36 +1081,213 @@ bool NeedsValue(Statistic statistic) {
   return statistic != Statistic::kCount && !IsPercentage(statistic);
 }
 
-void CheckRequest(const Request& request) {
-  if (request.statistics.empty()) throw Error(request.path, "no statistic to show");
+namespace {
+
+// The request's faults, in messages that name the input name.
+void CheckRequestOf(const Request& request, const std::string& name) {
+  if (request.statistics.empty()) throw Error(name, "no statistic to show");
   std::set<Statistic> seen;
   for (Statistic statistic : request.statistics) {
     if (!seen.insert(statistic).second)
-      throw Error(request.path,
-                  "statistic " + Quoted(StatisticKeyword(statistic)) + " is asked for twice");
+      throw Error(name, "statistic " + Quoted(StatisticKeyword(statistic)) + " is asked for twice");
     if (NeedsValue(statistic) && request.valueColumn.empty())
-      throw Error(request.path, "a " + LowerLabel(statistic) + " needs a value column");
+      throw Error(name, "a " + LowerLabel(statistic) + " needs a value column");
   }
   if (request.rows.empty() && request.columns.empty())
-    throw Error(request.path, "no row or column to tabulate");
+    throw Error(name, "no row or column to tabulate");
   if (request.totals && request.rows.size() + request.columns.size() > kMaxTotalledColumns)
-    throw Error(request.path, "totals need at most " + std::to_string(kMaxTotalledColumns) +
-                                  " row and column columns");
+    throw Error(name, "totals need at most " + std::to_string(kMaxTotalledColumns) +
+                          " row and column columns");
   if (request.chiSquare && (request.rows.size() != 1 || request.columns.size() != 1))
-    throw Error(request.path, "a chi-square test needs exactly one row and one column column");
+    throw Error(name, "a chi-square test needs exactly one row and one column column");
   std::set<std::string> dimensions;
-  for (const std::string& name : DimensionColumns(request)) {
-    if (!dimensions.insert(name).second)
-      throw Error(request.path, "column " + Quoted(name) + " is used twice");
+  for (const std::string& column : DimensionColumns(request)) {
+    if (!dimensions.insert(column).second)
+      throw Error(name, "column " + Quoted(column) + " is used twice");
   }
-  CheckGroupings(request, dimensions);
+  CheckGroupings(request, name, dimensions);
+}
+
+// The field of column in record, or nothing for column -1.
+std::string_view FieldOf(const CsvRecord& record, int column) {
+  if (column < 0) return {};
+  return record.fields[static_cast<std::size_t>(column)];
+}
+
+// The rows of a CSV file, read record by record; errors name the file and
+// the line and column of the field or header name at fault.
+class CsvRows : public RowSource {
+ public:
+  explicit CsvRows(const std::string& path) : _path(path) {}
+
+  void Read(Tabulation& tabulation, const Progress& progress) {
+    internal::ReadCsv(_path, progress, [this, &tabulation](const CsvRecord& record) {
+      _record = &record;
+      if (record.number == 0) {
+        const auto end = record.fields.begin() + static_cast<std::ptrdiff_t>(record.size);
+        _header.assign(record.fields.begin(), end);
+        tabulation.Header(_header);
+        return;
+      }
+      const std::vector<std::size_t>& columns = tabulation.CodedColumns();
+      _codes.resize(columns.size());
+      for (std::size_t i = 0; i < columns.size(); ++i)
+        _codes[i] = tabulation.Dictionary(i).Code(record.fields[columns[i]]);
+      tabulation.Row(_codes.data(), FieldOf(record, tabulation.WeightColumn()),
+                     FieldOf(record, tabulation.ValueColumn()));
+    });
+  }
+
+  const std::string& Name() const override { return _path; }
+
+  InputError Error(const std::string& what) const override { return internal::Error(_path, what); }
+
+  InputError HeaderError(std::size_t column, const std::string& what) const override {
+    return ErrorAt(_path, _record->positions[column], what);
+  }
+
+  InputError NumberError(std::size_t column, std::string_view field,
+                         const char* problem) const override {
+    const std::string& name = _header[column];
+    return ErrorAt(_path, _record->positions[column],
+                   Quoted(std::string(field)) + " in column " + Quoted(name) + " " + problem);
+  }
+
+ private:
+  const std::string& _path;
+  const CsvRecord* _record = nullptr;  // the record being handed over
+  std::vector<std::string> _header;    // the column names
+  std::vector<std::uint32_t> _codes;   // scratch
+};
+
+// The rows of a DataTable; errors name the table and the row and column.
+class TableRows : public RowSource {
+ public:
+  explicit TableRows(const DataTable& table)
+      : _table(table), _rows(table.columns.empty() ? 0 : table.columns[0].codes.size()) {}
+
+  void Read(Tabulation& tabulation) {
+    Check();
+    std::vector<std::string> names;
+    for (const DataColumn& column : _table.columns)
+      names.push_back(column.name);
+    tabulation.Header(names);
+    // Per coded column, the dictionary code of each of the table's codes
+    // plus one, so that -1, the empty field, maps too.
+    const std::vector<std::size_t>& columns = tabulation.CodedColumns();
+    std::vector<std::vector<std::uint32_t>> recode(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      FieldDictionary& dictionary = tabulation.Dictionary(i);
+      recode[i].push_back(dictionary.Code(""));
+      for (const std::string& field : _table.columns[columns[i]].dictionary)
+        recode[i].push_back(dictionary.Code(field));
+    }
+    std::vector<std::uint32_t> codes(columns.size());
+    for (_row = 0; _row < _rows; ++_row) {
+      for (std::size_t i = 0; i < columns.size(); ++i)
+        codes[i] = recode[i][static_cast<std::size_t>(Code(columns[i]) + 1)];
+      tabulation.Row(codes.data(), Field(tabulation.WeightColumn()),
+                     Field(tabulation.ValueColumn()));
+    }
+  }
+
+  const std::string& Name() const override { return _table.name; }
+
+  InputError Error(const std::string& what) const override {
+    return internal::Error(_table.name, what);
+  }
+
+  InputError HeaderError(std::size_t column, const std::string& what) const override {
+    return InputError(_table.name + ": " + what, 0, column + 1);
+  }
+
+  InputError NumberError(std::size_t column, std::string_view field,
+                         const char* problem) const override {
+    return RowError(_row, column, Quoted(std::string(field)) + " " + problem);
+  }
+
+ private:
+  // "NAME: row R, column "C": what" about the row numbered row from 0.
+  InputError RowError(std::size_t row, std::size_t column, const std::string& what) const {
+    return InputError(_table.name + ": row " + std::to_string(row + 1) + ", column " +
+                          Quoted(_table.columns[column].name) + ": " + what,
+                      row + 1, column + 1);
+  }
+
+  std::int32_t Code(std::size_t column) const { return _table.columns[column].codes[_row]; }
+
+  // The field of column in the current row, or nothing for column -1.
+  std::string_view Field(int column) const {
+    if (column < 0) return {};
+    const std::int32_t code = Code(static_cast<std::size_t>(column));
+    if (code < 0) return {};
+    return _table.columns[static_cast<std::size_t>(column)]
+        .dictionary[static_cast<std::size_t>(code)];
+  }
+
+  // What a CSV reader would reject, in the order of the header comment of
+  // BuildCrosstab.
+  void Check() const {
+    for (const DataColumn& column : _table.columns) {
+      if (column.codes.size() != _rows)
+        throw Error("column " + Quoted(column.name) + " has " +
+                    std::to_string(column.codes.size()) + " rows; column " +
+                    Quoted(_table.columns[0].name) + " has " + std::to_string(_rows));
+    }
+    for (std::size_t c = 0; c < _table.columns.size(); ++c) {
+      const std::string& name = _table.columns[c].name;
+      if (!internal::IsUtf8(name.data(), name.size()))
+        throw InputError(
+            _table.name + ": the name of column " + std::to_string(c + 1) + " is not valid UTF-8",
+            0, c + 1);
+    }
+    for (std::size_t c = 0; c < _table.columns.size(); ++c)
+      CheckCodes(c);
+  }
+
+  // Every code of column c names a field of its dictionary, and every field
+  // a row names is UTF-8.
+  void CheckCodes(std::size_t c) const {
+    const DataColumn& column = _table.columns[c];
+    const auto size = static_cast<std::int64_t>(column.dictionary.size());
+    std::vector<bool> utf8;
+    for (const std::string& field : column.dictionary)
+      utf8.push_back(internal::IsUtf8(field.data(), field.size()));
+    for (std::size_t row = 0; row < _rows; ++row) {
+      const std::int32_t code = column.codes[row];
+      if (code < -1 || code >= size)
+        throw RowError(row, c,
+                       "code " + std::to_string(code) + " is not in the dictionary of " +
+                           std::to_string(size) + " fields");
+      if (code >= 0 && !utf8[static_cast<std::size_t>(code)])
+        throw RowError(row, c, "field is not valid UTF-8");
+    }
+  }
+
+  const DataTable& _table;
+  const std::size_t _rows;
+  std::size_t _row = 0;  // the row being handed over
+};
+
+}  // namespace
+
+void CheckRequest(const Request& request) {
+  CheckRequestOf(request, request.path);
 }
 
 std::unique_ptr<OmOutputTree> BuildCrosstab(const Request& request, const Progress& progress) {
   CheckRequest(request);
-  Tabulation tabulation(request);
-  internal::ReadCsv(request.path, progress,
-                    [&tabulation](const CsvRecord& record) { tabulation.Take(record); });
+  CsvRows rows(request.path);
+  Tabulation tabulation(request, rows);
+  rows.Read(tabulation, progress);
+  return tabulation.Document();
+}
+
+std::unique_ptr<OmOutputTree> BuildCrosstab(const Request& request, const DataTable& table) {
+  CheckRequestOf(request, table.name);
+  TableRows rows(table);
+  Tabulation tabulation(request, rows);
+  rows.Read(tabulation);
   return tabulation.Document();
 }
 

@@ -1,4 +1,5 @@
-// Crosstabulation of a CSV file: reads the rows of the file and builds an
+// Crosstabulation of a CSV file, or of a table of columns in memory (see
+// DataTable below): reads the rows of the file and builds an
 // output document holding a pivot table whose cells are statistics (counts,
 // sums, means, medians, percentages, ...) for every combination of the
 // categories of the row, column and layer columns, and on request a table of
@@ -284,6 +285,35 @@ void CheckRequest(const Request& request);
 
 // Throws InputError on bad input or a bad request.
 std::unique_ptr<OmOutputTree> BuildCrosstab(const Request& request, const Progress& progress = {});
+
+// An in-memory data set, column by column: each column holds its distinct fields, as the text
+// they would have in a CSV file (UTF-8), and one code per row naming the row's field.
+struct DataColumn {
+  std::string name;
+  std::vector<std::string> dictionary;  // the distinct fields
+  std::vector<std::int32_t> codes;      // one per row: an index into dictionary, or -1 for the
+                                        // empty field
+};
+struct DataTable {
+  std::string name;                 // names the data in messages, e.g. "DataFrame"
+  std::vector<DataColumn> columns;  // every column has the same number of rows
+};
+// The crosstab of table, exactly as BuildCrosstab of a CSV file holding the same fields (header =
+// the column names) would build it, request.path playing no part. Errors are InputError
+// "NAME: row R, column \"C\": what" (R counted from 1 among the data rows; line() = R, column()
+// = the column's number from 1), or "NAME: what". Throws InputError on bad input or request.
+//
+// The procedure's command names the table where the command line of a file names the file:
+// "omtree-view NAME --rows ...", NAME quoted for a shell where it needs to be. A dictionary may
+// hold a field twice, or the empty field: equal fields are one category, as in a file. The whole
+// table is checked before any row is counted, so where a CSV file would report its first fault
+// in file order, a table reports, in this order: columns of unequal length ("NAME: column \"C\"
+// has N rows; column \"A\" has M"), a column name that is not UTF-8 ("NAME: the name of column K
+// is not valid UTF-8", column() = K), a code outside its dictionary and a field that is not UTF-8
+// (at the first row that uses it, column by column). Then the request as for a file: a column
+// name twice ("NAME: column name \"C\" is in the header twice", column() = its number), a column
+// missing, and a bad value at its row.
+std::unique_ptr<OmOutputTree> BuildCrosstab(const Request& request, const DataTable& table);
 
 }  // namespace omcrosstab
 
