@@ -186,27 +186,100 @@ class MissingValues {
   std::unordered_set<std::string> _values;
 };
 
+// Numbers distinct keys, each of a fixed number of 32-bit words, 0, 1, ...
+// in order of first appearance: an open-addressing hash table of numbers
+// beside the keys, end to end in one vector. Grows by doubling, so that
+// numbering n keys takes O(n) time on average.
+class KeyIndex {
+ public:
+  explicit KeyIndex(std::size_t width) : _width(width) {}
+
+  // The number of key, the next one when key is new. REQUIRES: key holds
+  // width words.
+  std::uint32_t Number(const std::uint32_t* key) {
+    if (2 * (std::size_t{_count} + 1) > _slots.size()) Grow();
+    const std::size_t mask = _slots.size() - 1;
+    for (std::size_t slot = Hash(key) & mask;; slot = (slot + 1) & mask) {
+      const std::uint32_t entry = _slots[slot];
+      if (entry == 0) {
+        _keys.insert(_keys.end(), key, key + _width);
+        _slots[slot] = ++_count;
+        return _count - 1;
+      }
+      if (std::equal(key, key + _width, Key(entry - 1))) return entry - 1;
+    }
+  }
+
+  std::uint32_t Size() const { return _count; }
+  // REQUIRES: number < Size().
+  const std::uint32_t* Key(std::uint32_t number) const { return &_keys[number * _width]; }
+
+ private:
+  std::uint64_t Hash(const std::uint32_t* key) const {
+    std::uint64_t hash = 0;
+    for (std::size_t k = 0; k < _width; ++k)
+      hash = (hash ^ key[k]) * 0x9E3779B97F4A7C15u;
+    return hash ^ (hash >> 32);
+  }
+
+  void Grow() {
+    _slots.assign(std::max<std::size_t>(16, 2 * _slots.size()), 0);
+    const std::size_t mask = _slots.size() - 1;
+    for (std::uint32_t number = 0; number < _count; ++number) {
+      std::size_t slot = Hash(Key(number)) & mask;
+      while (_slots[slot] != 0)
+        slot = (slot + 1) & mask;
+      _slots[slot] = number + 1;
+    }
+  }
+
+  std::size_t _width;
+  std::uint32_t _count = 0;
+  std::vector<std::uint32_t> _keys;   // _width words per number
+  std::vector<std::uint32_t> _slots;  // a number plus 1, or 0; a power of 2
+};
+
 // The distinct fields of one column, coded 0, 1, ... in the order they are
 // first added. The codes are dense, so that what is known of each field (is
 // it missing, its category along an axis) sits in a vector indexed by code.
+// Open addressing over the codes, growing by doubling.
 class FieldDictionary {
  public:
   // The code of field, the next one when field is new.
-  std::uint32_t Code(const std::string& field) {
-    const auto [entry, added] =
-        _codes.try_emplace(field, static_cast<std::uint32_t>(_fields.size()));
-    if (added) _fields.push_back(&entry->first);
-    return entry->second;
+  std::uint32_t Code(std::string_view field) {
+    if (2 * (_fields.size() + 1) > _slots.size()) Grow();
+    const std::size_t mask = _slots.size() - 1;
+    for (std::size_t slot = Hash(field) & mask;; slot = (slot + 1) & mask) {
+      const std::uint32_t entry = _slots[slot];
+      if (entry == 0) {
+        _fields.emplace_back(field);
+        _slots[slot] = Size();
+        return Size() - 1;
+      }
+      if (_fields[entry - 1] == field) return entry - 1;
+    }
   }
 
   // REQUIRES: code < Size().
-  const std::string& Field(std::uint32_t code) const { return *_fields[code]; }
+  const std::string& Field(std::uint32_t code) const { return _fields[code]; }
   std::uint32_t Size() const { return static_cast<std::uint32_t>(_fields.size()); }
 
  private:
-  std::unordered_map<std::string, std::uint32_t> _codes;
-  // The field of each code; the map's keys stay where they are.
-  std::vector<const std::string*> _fields;
+  static std::size_t Hash(std::string_view field) { return std::hash<std::string_view>()(field); }
+
+  void Grow() {
+    _slots.assign(std::max<std::size_t>(16, 2 * _slots.size()), 0);
+    const std::size_t mask = _slots.size() - 1;
+    for (std::uint32_t code = 0; code < Size(); ++code) {
+      std::size_t slot = Hash(_fields[code]) & mask;
+      while (_slots[slot] != 0)
+        slot = (slot + 1) & mask;
+      _slots[slot] = code + 1;
+    }
+  }
+
+  std::vector<std::string> _fields;   // indexed by code
+  std::vector<std::uint32_t> _slots;  // a code plus 1, or 0; a power of 2
 };
 
 // One dimension while the rows are counted: the fields that make its
@@ -217,7 +290,7 @@ class FieldDictionary {
 class Axis {
  public:
   Axis(std::string name, std::vector<std::size_t> fields)
-      : _name(std::move(name)), _fields(std::move(fields)) {}
+      : _name(std::move(name)), _fields(std::move(fields)), _categories(_fields.size()) {}
 
   const std::string& Name() const { return _name; }
 
@@ -228,15 +301,13 @@ class Axis {
       const std::uint32_t code = codes[_fields[0]];
       if (code >= _idOfCode.size()) _idOfCode.resize(std::size_t{code} + 1, kNoId);
       std::uint32_t& id = _idOfCode[code];
-      if (id == kNoId) id = NewId(codes);
+      if (id == kNoId) id = _categories.Number(&code);
       return id;
     }
     _key.clear();
     for (std::size_t field : _fields)
-      _key.append(reinterpret_cast<const char*>(&codes[field]), sizeof codes[field]);
-    const auto [entry, added] = _ids.try_emplace(_key, kNoId);
-    if (added) entry->second = NewId(codes);
-    return entry->second;
+      _key.push_back(codes[field]);
+    return _categories.Number(_key.data());
   }
 
   // Adds the groups and categories to dimension in display order and
@@ -247,13 +318,13 @@ class Axis {
     Group root;
     const std::size_t width = _fields.size();
     std::vector<std::string_view> labels(width);
-    for (std::uint32_t id = 0; id < _count; ++id) {
+    for (std::uint32_t id = 0; id < _categories.Size(); ++id) {
       for (std::size_t k = 0; k < width; ++k)
-        labels[k] = dictionaries[_fields[k]].Field(_members[id * width + k]);
+        labels[k] = dictionaries[_fields[k]].Field(_categories.Key(id)[k]);
       root.Add(labels.data(), width, id);
     }
     if (order == CategoryOrder::kLabel) root.Sort();
-    std::vector<std::size_t> subscripts(_count);
+    std::vector<std::size_t> subscripts(_categories.Size());
     std::size_t next = 0;
     root.Emit(dimension, dimension.Root(), subscripts, next);
     return subscripts;
@@ -261,12 +332,6 @@ class Axis {
 
  private:
   static constexpr std::uint32_t kNoId = ~std::uint32_t{0};
-
-  std::uint32_t NewId(const std::uint32_t* codes) {
-    for (std::size_t field : _fields)
-      _members.push_back(codes[field]);
-    return _count++;
-  }
 
   // The tree of groups and categories, built from the members before the
   // dimension is. Labels point into the dictionaries.
@@ -318,14 +383,12 @@ class Axis {
 
   std::string _name;
   std::vector<std::size_t> _fields;
-  std::uint32_t _count = 0;  // the categories
-  // The codes of each id's fields, _fields.size() per id.
-  std::vector<std::uint32_t> _members;
-  // One field: the id of each code, kNoId for a code not seen yet.
+  // The codes of each category's fields, numbered by id.
+  KeyIndex _categories;
+  // With one field, the id of each code, kNoId for a code not seen yet:
+  // the common case, without a hash.
   std::vector<std::uint32_t> _idOfCode;
-  // Several: the id of the codes, 4 bytes each.
-  std::unordered_map<std::string, std::uint32_t> _ids;
-  std::string _key;  // scratch
+  std::vector<std::uint32_t> _key;  // scratch
 };
 
 // What the statistics of one cell, or one total, are made of. The parts a
@@ -536,6 +599,8 @@ class Tabulation {
       fields.push_back(Coded(Column(names, name)));
       _axes.emplace_back(name, std::move(fields));
     }
+    _ids.resize(_axes.size());
+    _cellIndex = KeyIndex(_axes.size());
     if (AnyNeedsValue(_request)) _valueColumn = Column(names, _request.valueColumn);
     if (!_request.weightColumn.empty()) _weightColumn = Column(names, _request.weightColumn);
   }
@@ -571,20 +636,17 @@ class Tabulation {
         x = Value(value);
       }
     }
-    _cellKey.clear();
-    for (Axis& axis : _axes) {
-      const std::uint32_t id = axis.Id(codes);
-      _cellKey.append(reinterpret_cast<const char*>(&id), sizeof id);
-    }
-    const auto [entry, added] =
-        _cells.try_emplace(_cellKey, static_cast<std::uint32_t>(_aggregates.size()));
-    if (added) _aggregates.emplace_back();
-    Aggregate& aggregate = _aggregates[entry->second];
+    for (std::size_t d = 0; d < _axes.size(); ++d)
+      _ids[d] = _axes[d].Id(codes);
+    const std::uint32_t cell = _cellIndex.Number(_ids.data());
+    if (cell == _aggregates.size()) _aggregates.emplace_back();
+    Aggregate& aggregate = _aggregates[cell];
     aggregate.weight += *w;
     if (x) aggregate.AddValue(*x, *w, _keepSpread, _keepValues);
   }
 
   std::unique_ptr<OmOutputTree> Document() {
+    KeyCells();
     AddTotals();
     auto tree = std::make_unique<OmOutputTree>();
     auto procedure = std::make_unique<OmProcedure>(Text("Crosstab"), "en", "UTF-8", "en_US");
@@ -673,6 +735,15 @@ class Tabulation {
                                 outOfRange ? "is out of range" : "is not a number");
     _valueDecimals = std::max(_valueDecimals, WrittenDecimals(text));
     return *value;
+  }
+
+  // Fills _cells from _cellIndex.
+  void KeyCells() {
+    std::string key(_axes.size() * sizeof(std::uint32_t), '\0');
+    for (std::uint32_t cell = 0; cell < _cellIndex.Size(); ++cell) {
+      std::memcpy(&key[0], _cellIndex.Key(cell), key.size());
+      _cells.emplace(key, cell);
+    }
   }
 
   static std::uint32_t IdAt(const std::string& key, std::size_t d) {
@@ -1053,14 +1124,16 @@ class Tabulation {
   std::uint64_t _missingValues = 0;
   int _valueDecimals = 0;   // the most decimals a value was written with
   int _weightDecimals = 0;  // the most decimals a weight was written with
-  // The combinations that occur, keyed by the categories' ids along each
-  // axis, 4 bytes each, and their aggregates. The map holds each one's place
-  // in _aggregates, which keeps its nodes small and quick to search.
-  std::unordered_map<std::string, std::uint32_t> _cells;
+  // The combinations that occur, numbered by their categories' ids along
+  // the axes, and their aggregates by number.
+  KeyIndex _cellIndex{0};
   std::vector<Aggregate> _aggregates;
-  std::string _cellKey;  // scratch
+  std::vector<std::uint32_t> _ids;  // scratch: a row's ids
 
   // Filled when the document is made.
+  // The combinations that occur as keys of their ids, 4 bytes each, and
+  // their numbers.
+  std::unordered_map<std::string, std::uint32_t> _cells;
   std::unordered_map<std::string, Aggregate> _totals;  // keys holding kTotalId
   // Per dimension, the subscript of each category id, and the total's.
   std::vector<std::vector<std::size_t>> _subscripts;
@@ -1143,13 +1216,13 @@ class CsvRows : public RowSource {
   InputError Error(const std::string& what) const override { return internal::Error(_path, what); }
 
   InputError HeaderError(std::size_t column, const std::string& what) const override {
-    return ErrorAt(_path, _record->positions[column], what);
+    return ErrorAt(_path, _record->PositionOf(column), what);
   }
 
   InputError NumberError(std::size_t column, std::string_view field,
                          const char* problem) const override {
     const std::string& name = _header[column];
-    return ErrorAt(_path, _record->positions[column],
+    return ErrorAt(_path, _record->PositionOf(column),
                    Quoted(std::string(field)) + " in column " + Quoted(name) + " " + problem);
   }
 
