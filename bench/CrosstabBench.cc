@@ -7,7 +7,8 @@
 // crosstab adds to the plain count. The file is written once,
 // deterministically, before the first measurement. Reports the file's size,
 // the heap's peak growth while the file is read (sampled at every progress
-// report and after the build) and the process's peak resident size.
+// report and after the build) and the process's peak resident size. Last, the
+// time against the number of distinct categories of one column.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -140,5 +141,55 @@ void BM_CrosstabWeightedStatistics(benchmark::State& state) {
   Crosstab(state, Workload::kWeightedStatistics, false);
 }
 BENCHMARK(BM_CrosstabWeightedStatistics)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// High cardinality: a file of 2 * ids rows, "id,half": the ids id0, id1, ...
+// each once in order of first appearance, then each again, each row in one of
+// two halves. Crosstabbed by id and half, a category and two cells per id:
+// the time should grow linearly with the number of distinct ids. The file is
+// written before the measurement and removed after it.
+void BM_CrosstabDistinctIds(benchmark::State& state) {
+  const auto ids = static_cast<int>(state.range(0));
+  const std::string path =
+      (std::filesystem::temp_directory_path() /
+       ("omtree-crosstab-ids-" + std::to_string(getpid()) + "-" + std::to_string(ids) + ".csv"))
+          .string();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    state.SkipWithError("cannot write the input file");
+    return;
+  }
+  std::fputs("id,half\n", file);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int id = 0; id < ids; ++id)
+      std::fprintf(file, "id%d,%s\n", id, (id + pass) % 2 == 0 ? "first" : "second");
+  }
+  std::fclose(file);
+  omcrosstab::Request request;
+  request.path = path;
+  request.rows = {"id"};
+  request.columns = {"half"};
+  for (auto _ : state) {
+    std::unique_ptr<OmOutputTree> tree;
+    try {
+      tree = omcrosstab::BuildCrosstab(request);
+    } catch (const omcrosstab::InputError& error) {
+      state.SkipWithError(error.what());
+      break;
+    }
+    benchmark::DoNotOptimize(tree.get());
+  }
+  std::filesystem::remove(path);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["distinct_ids"] = ids;
+  state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_CrosstabDistinctIds)
+    ->Arg(100000)
+    ->Arg(200000)
+    ->Arg(400000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace

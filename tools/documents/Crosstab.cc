@@ -5,13 +5,18 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -25,6 +30,7 @@ namespace {
 using internal::CsvRecord;
 using internal::Error;
 using internal::ErrorAt;
+using internal::Position;
 
 // Separates the parts of a grouped category's key: no UTF-8 text holds it.
 constexpr char kKeySeparator = '\xFF';
@@ -186,6 +192,14 @@ class MissingValues {
   std::unordered_set<std::string> _values;
 };
 
+// hash with every bit of it spread over the low bits, which pick a slot: a
+// product's low bits depend only on the low bits of its factors.
+std::uint64_t Mixed(std::uint64_t hash) {
+  hash ^= hash >> 33;
+  hash *= 0xFF51AFD7ED558CCDu;
+  return hash ^ (hash >> 33);
+}
+
 // Numbers distinct keys, each of a fixed number of 32-bit words, 0, 1, ...
 // in order of first appearance: an open-addressing hash table of numbers
 // beside the keys, end to end in one vector. Grows by doubling, so that
@@ -206,7 +220,7 @@ class KeyIndex {
         _slots[slot] = ++_count;
         return _count - 1;
       }
-      if (std::equal(key, key + _width, Key(entry - 1))) return entry - 1;
+      if (Equal(key, Key(entry - 1))) return entry - 1;
     }
   }
 
@@ -215,11 +229,19 @@ class KeyIndex {
   const std::uint32_t* Key(std::uint32_t number) const { return &_keys[number * _width]; }
 
  private:
+  // A loop, not std::equal, which calls memcmp: keys are a few words.
+  bool Equal(const std::uint32_t* a, const std::uint32_t* b) const {
+    for (std::size_t k = 0; k < _width; ++k) {
+      if (a[k] != b[k]) return false;
+    }
+    return true;
+  }
+
   std::uint64_t Hash(const std::uint32_t* key) const {
     std::uint64_t hash = 0;
     for (std::size_t k = 0; k < _width; ++k)
       hash = (hash ^ key[k]) * 0x9E3779B97F4A7C15u;
-    return hash ^ (hash >> 32);
+    return Mixed(hash);
   }
 
   void Grow() {
@@ -256,7 +278,7 @@ class FieldDictionary {
         _slots[slot] = Size();
         return Size() - 1;
       }
-      if (_fields[entry - 1] == field) return entry - 1;
+      if (Equal(_fields[entry - 1], field)) return entry - 1;
     }
   }
 
@@ -265,7 +287,40 @@ class FieldDictionary {
   std::uint32_t Size() const { return static_cast<std::uint32_t>(_fields.size()); }
 
  private:
-  static std::size_t Hash(std::string_view field) { return std::hash<std::string_view>()(field); }
+  // Words of the field mixed by multiplication: fields are mostly a few
+  // bytes, where a general hash spends more on setting up than hashing.
+  static std::uint64_t Hash(std::string_view field) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
+    const char* data = field.data();
+    std::size_t size = field.size();
+    std::uint64_t hash = size * kMultiplier;
+    for (; size > 8; data += 8, size -= 8)
+      hash = (hash ^ Word(data, 8)) * kMultiplier;
+    return Mixed((hash ^ Word(data, size)) * kMultiplier);
+  }
+
+  // size bytes, at most 8, as a number.
+  static std::uint64_t Word(const char* data, std::size_t size) {
+    std::uint64_t word = 0;
+    if (size == 8) {
+      std::memcpy(&word, data, 8);
+      return word;
+    }
+    for (std::size_t i = 0; i < size; ++i)
+      word = word << 8 | static_cast<unsigned char>(data[i]);
+    return word;
+  }
+
+  // Words compared, not memcmp: fields are mostly short, and a call costs
+  // more.
+  static bool Equal(const std::string& a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    std::size_t i = 0;
+    for (; i + 8 <= b.size(); i += 8) {
+      if (Word(a.data() + i, 8) != Word(b.data() + i, 8)) return false;
+    }
+    return Word(a.data() + i, b.size() - i) == Word(b.data() + i, b.size() - i);
+  }
 
   void Grow() {
     _slots.assign(std::max<std::size_t>(16, 2 * _slots.size()), 0);
@@ -613,18 +668,27 @@ class Tabulation {
   int WeightColumn() const { return _weightColumn; }
   int ValueColumn() const { return _valueColumn; }
 
+  // Whether a row whose fields in CodedColumns() have codes is left out for
+  // a missing category. Reads the dictionaries, so it runs where they are
+  // filled, before Row.
+  bool LeftOut(const std::uint32_t* codes) {
+    if (_request.includeMissing) return false;
+    for (std::size_t i = 0; i < _codedColumns.size(); ++i) {
+      if (IsMissing(i, codes[i])) return true;
+    }
+    return false;
+  }
+
   // Counts one row: codes holds the codes of its fields in CodedColumns(),
-  // weight and value its fields in those columns (ignored where there is
-  // none).
-  void Row(const std::uint32_t* codes, std::string_view weight, std::string_view value) {
+  // leftOut what LeftOut said of them, weight and value its fields in those
+  // columns (ignored where there is none). Reads no dictionary, so that
+  // another thread may fill them meanwhile.
+  void Row(const std::uint32_t* codes, bool leftOut, std::string_view weight,
+           std::string_view value) {
     ++_rows;
-    if (!_request.includeMissing) {
-      for (std::size_t i = 0; i < _codedColumns.size(); ++i) {
-        if (IsMissing(i, codes[i])) {
-          ++_leftOutCategory;
-          return;
-        }
-      }
+    if (leftOut) {
+      ++_leftOutCategory;
+      return;
     }
     const std::optional<double> w = Weight(weight);
     if (!w) return;
@@ -697,12 +761,13 @@ class Tabulation {
 
   // Whether the field of code in coded column i is missing.
   bool IsMissing(std::size_t i, std::uint32_t code) {
-    std::vector<bool>& missing = _missingCodes[i];
+    std::vector<char>& missing = _missingCodes[i];
     const FieldDictionary& dictionary = _dictionaries[i];
-    for (std::uint32_t next = static_cast<std::uint32_t>(missing.size()); next < dictionary.Size();
-         ++next)
-      missing.push_back(_missing.Holds(dictionary.Field(next)));
-    return missing[code];
+    if (code >= missing.size()) {
+      for (auto next = static_cast<std::uint32_t>(missing.size()); next < dictionary.Size(); ++next)
+        missing.push_back(_missing.Holds(dictionary.Field(next)));
+    }
+    return missing[code] != 0;
   }
 
   // The row's weight, or nothing when the weight leaves it out (counted).
@@ -1113,7 +1178,7 @@ class Tabulation {
   // whether each code's field is missing (filled as codes are met).
   std::vector<std::size_t> _codedColumns;
   std::vector<FieldDictionary> _dictionaries;
-  std::vector<std::vector<bool>> _missingCodes;
+  std::vector<std::vector<char>> _missingCodes;
   int _valueColumn = -1;   // -1 when no statistic needs it
   int _weightColumn = -1;  // -1 without weights
   std::uint64_t _rows = 0;
@@ -1181,6 +1246,113 @@ void CheckRequestOf(const Request& request, const std::string& name) {
   CheckGroupings(request, name, dimensions);
 }
 
+// Rows that the reading thread has coded, on their way to the counting
+// thread.
+struct RowBatch {
+  static constexpr std::size_t kRows = 4096;  // at most
+
+  std::size_t rows = 0;
+  std::uint64_t firstRecord = 0;     // the record number of row 0
+  std::vector<std::uint32_t> codes;  // per row, one per coded column
+  std::vector<char> leftOut;         // per row: what Tabulation::LeftOut said
+  // The weight and value fields, end to end, and per row where each ends.
+  std::string texts;
+  std::vector<std::size_t> ends;
+  // A progress report to make after the rows, when reported is set.
+  bool reported = false;
+  std::uint64_t bytesRead = 0, totalBytes = 0;
+
+  void Clear() {
+    rows = 0;
+    codes.clear();
+    leftOut.clear();
+    texts.clear();
+    ends.clear();
+    reported = false;
+  }
+};
+
+// Thrown in the reading thread when the counting thread has stopped.
+struct Stopped {};
+
+// Hands batches from one producing thread to one consuming thread, in
+// order, through a fixed set of batches, so that reading runs at most that
+// many batches ahead of counting. The producer's error reaches the consumer
+// after the batches sent before it.
+class BatchPipe {
+ public:
+  explicit BatchPipe(std::size_t batches) {
+    for (std::size_t i = 0; i < batches; ++i) {
+      _batches.push_back(std::make_unique<RowBatch>());
+      _free.push_back(_batches.back().get());
+    }
+  }
+
+  // Producer: a cleared batch to fill; throws Stopped when the consumer has
+  // stopped.
+  RowBatch* Empty() {
+    std::unique_lock<std::mutex> lock(_mutex);
+    _changed.wait(lock, [this] { return _stopped || !_free.empty(); });
+    if (_stopped) throw Stopped();
+    RowBatch* batch = _free.front();
+    _free.pop_front();
+    batch->Clear();
+    return batch;
+  }
+
+  void Send(RowBatch* batch) {
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _full.push_back(batch);
+    _changed.notify_all();
+  }
+
+  // Producer: no more batches; error, when set, is thrown after them.
+  void Close(std::exception_ptr error) {
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _closed = true;
+    _error = std::move(error);
+    _changed.notify_all();
+  }
+
+  // Consumer: the next batch, or null after the last; rethrows the
+  // producer's error in its place.
+  RowBatch* Receive() {
+    std::unique_lock<std::mutex> lock(_mutex);
+    _changed.wait(lock, [this] { return _closed || !_full.empty(); });
+    if (!_full.empty()) {
+      RowBatch* batch = _full.front();
+      _full.pop_front();
+      return batch;
+    }
+    if (_error) std::rethrow_exception(_error);
+    return nullptr;
+  }
+
+  void Return(RowBatch* batch) {
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _free.push_back(batch);
+    _changed.notify_all();
+  }
+
+  // Consumer: gives up; the producer's next Empty throws Stopped.
+  void Stop() {
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _stopped = true;
+    _changed.notify_all();
+  }
+
+ private:
+  std::vector<std::unique_ptr<RowBatch>> _batches;
+  std::mutex _mutex;
+  std::condition_variable _changed;
+  // Guarded by _mutex.
+  std::deque<RowBatch*> _free;
+  std::deque<RowBatch*> _full;
+  bool _closed = false;
+  bool _stopped = false;
+  std::exception_ptr _error;
+};
+
 // The field of column in record, or nothing for column -1.
 std::string_view FieldOf(const CsvRecord& record, int column) {
   if (column < 0) return {};
@@ -1189,48 +1361,144 @@ std::string_view FieldOf(const CsvRecord& record, int column) {
 
 // The rows of a CSV file, read record by record; errors name the file and
 // the line and column of the field or header name at fault.
+//
+// Two threads share the work. A reading thread scans the file, hands the
+// header to the Tabulation, codes each row's category fields (it alone
+// fills the dictionaries until the end) and sends the codes with the
+// weight and value fields in batches; the calling thread counts the rows,
+// in file order, and makes the progress reports. An error of either thread
+// stops both, and the first in file order reaches the caller.
 class CsvRows : public RowSource {
  public:
   explicit CsvRows(const std::string& path) : _path(path) {}
 
   void Read(Tabulation& tabulation, const Progress& progress) {
-    internal::ReadCsv(_path, progress, [this, &tabulation](const CsvRecord& record) {
-      _record = &record;
-      if (record.number == 0) {
-        const auto end = record.fields.begin() + static_cast<std::ptrdiff_t>(record.size);
-        _header.assign(record.fields.begin(), end);
-        tabulation.Header(_header);
-        return;
+    BatchPipe pipe(kBatches);
+    std::thread reader([&] { Produce(tabulation, pipe, static_cast<bool>(progress)); });
+    try {
+      while (RowBatch* batch = pipe.Receive()) {
+        Consume(*batch, tabulation);
+        if (batch->reported) progress(batch->bytesRead, batch->totalBytes);
+        pipe.Return(batch);
       }
-      const std::vector<std::size_t>& columns = tabulation.CodedColumns();
-      _codes.resize(columns.size());
-      for (std::size_t i = 0; i < columns.size(); ++i)
-        _codes[i] = tabulation.Dictionary(i).Code(record.fields[columns[i]]);
-      tabulation.Row(_codes.data(), FieldOf(record, tabulation.WeightColumn()),
-                     FieldOf(record, tabulation.ValueColumn()));
-    });
+    } catch (...) {
+      pipe.Stop();
+      reader.join();
+      throw;
+    }
+    reader.join();
   }
 
   const std::string& Name() const override { return _path; }
 
   InputError Error(const std::string& what) const override { return internal::Error(_path, what); }
 
+  // Called in the reading thread, on the header at hand.
   InputError HeaderError(std::size_t column, const std::string& what) const override {
-    return ErrorAt(_path, _record->PositionOf(column), what);
+    return ErrorAt(_path, _header->PositionOf(column), what);
   }
 
+  // Called in the counting thread, long after the reading thread has moved
+  // on: the place of the field is found by reading the file again up to
+  // its record, as a bad value ends the reading anyway.
   InputError NumberError(std::size_t column, std::string_view field,
                          const char* problem) const override {
-    const std::string& name = _header[column];
-    return ErrorAt(_path, _record->PositionOf(column),
-                   Quoted(std::string(field)) + " in column " + Quoted(name) + " " + problem);
+    return ErrorAt(
+        _path, PositionOf(_record, column),
+        Quoted(std::string(field)) + " in column " + Quoted(_names[column]) + " " + problem);
   }
 
  private:
+  static constexpr std::size_t kBatches = 4;
+
+  // The reading thread's work: every record into batches, then the end or
+  // the error into the pipe.
+  void Produce(Tabulation& tabulation, BatchPipe& pipe, bool reporting) {
+    RowBatch* batch = nullptr;
+    try {
+      const Progress report = [&](std::uint64_t bytesRead, std::uint64_t totalBytes) {
+        if (batch == nullptr) batch = pipe.Empty();
+        batch->reported = true;
+        batch->bytesRead = bytesRead;
+        batch->totalBytes = totalBytes;
+        pipe.Send(std::exchange(batch, nullptr));
+      };
+      internal::ReadCsv(_path, reporting ? report : Progress(), [&](const CsvRecord& record) {
+        if (record.number == 0) {
+          Header(record, tabulation);
+          return;
+        }
+        if (batch == nullptr) {
+          batch = pipe.Empty();
+          batch->firstRecord = record.number;
+        }
+        Add(record, tabulation, *batch);
+        if (batch->rows == RowBatch::kRows) pipe.Send(std::exchange(batch, nullptr));
+      });
+      if (batch != nullptr) pipe.Send(batch);
+      pipe.Close(nullptr);
+    } catch (const Stopped&) {
+      pipe.Close(nullptr);
+    } catch (...) {
+      if (batch != nullptr) pipe.Send(batch);  // the rows before the error
+      pipe.Close(std::current_exception());
+    }
+  }
+
+  void Header(const CsvRecord& record, Tabulation& tabulation) {
+    _header = &record;
+    const auto end = record.fields.begin() + static_cast<std::ptrdiff_t>(record.size);
+    _names.assign(record.fields.begin(), end);
+    tabulation.Header(_names);
+  }
+
+  static void Add(const CsvRecord& record, Tabulation& tabulation, RowBatch& batch) {
+    const std::vector<std::size_t>& columns = tabulation.CodedColumns();
+    const std::size_t first = batch.codes.size();
+    for (std::size_t i = 0; i < columns.size(); ++i)
+      batch.codes.push_back(tabulation.Dictionary(i).Code(record.fields[columns[i]]));
+    batch.leftOut.push_back(tabulation.LeftOut(&batch.codes[first]));
+    batch.texts += FieldOf(record, tabulation.WeightColumn());
+    batch.ends.push_back(batch.texts.size());
+    batch.texts += FieldOf(record, tabulation.ValueColumn());
+    batch.ends.push_back(batch.texts.size());
+    ++batch.rows;
+  }
+
+  void Consume(const RowBatch& batch, Tabulation& tabulation) {
+    const std::size_t width = tabulation.CodedColumns().size();
+    const std::string_view texts = batch.texts;
+    std::size_t begin = 0;
+    for (std::size_t r = 0; r < batch.rows; ++r) {
+      _record = batch.firstRecord + r;
+      const std::size_t middle = batch.ends[2 * r], end = batch.ends[2 * r + 1];
+      tabulation.Row(&batch.codes[r * width], batch.leftOut[r] != 0,
+                     texts.substr(begin, middle - begin), texts.substr(middle, end - middle));
+      begin = end;
+    }
+  }
+
+  // Where field column of the record numbered number starts.
+  Position PositionOf(std::uint64_t number, std::size_t column) const {
+    struct Found {};
+    Position position;
+    try {
+      internal::ReadCsv(_path, {}, [&](const CsvRecord& record) {
+        if (record.number < number) return;
+        position = record.PositionOf(column);
+        throw Found();
+      });
+    } catch (const Found&) {
+    }
+    return position;
+  }
+
   const std::string& _path;
-  const CsvRecord* _record = nullptr;  // the record being handed over
-  std::vector<std::string> _header;    // the column names
-  std::vector<std::uint32_t> _codes;   // scratch
+  // Set by the reading thread before the first batch.
+  const CsvRecord* _header = nullptr;  // while the header is handed over
+  std::vector<std::string> _names;     // the column names
+  // The counting thread's: the number of the record being counted.
+  std::uint64_t _record = 0;
 };
 
 // The rows of a DataTable; errors name the table and the row and column.
@@ -1259,8 +1527,8 @@ class TableRows : public RowSource {
     for (_row = 0; _row < _rows; ++_row) {
       for (std::size_t i = 0; i < columns.size(); ++i)
         codes[i] = recode[i][static_cast<std::size_t>(Code(columns[i]) + 1)];
-      tabulation.Row(codes.data(), Field(tabulation.WeightColumn()),
-                     Field(tabulation.ValueColumn()));
+      tabulation.Row(codes.data(), tabulation.LeftOut(codes.data()),
+                     Field(tabulation.WeightColumn()), Field(tabulation.ValueColumn()));
     }
   }
 

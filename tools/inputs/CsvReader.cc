@@ -131,7 +131,7 @@ class Reader {
   // the end of the file.
   std::size_t Fill() {
     _end -= _begin;
-    std::memmove(_buffer.data(), _buffer.data() + _begin, _end);
+    if (_end > 0) std::memmove(_buffer.data(), _buffer.data() + _begin, _end);
     _begin = 0;
     if (_buffer.size() < _end + kChunkSize) _buffer.resize(_end + kChunkSize);
     std::size_t size = 0;
