@@ -224,6 +224,20 @@ class KeyIndex {
     }
   }
 
+  // What Find returns for a key that has no number.
+  static constexpr std::uint32_t kAbsent = ~std::uint32_t{0};
+
+  // The number of key, or kAbsent.
+  std::uint32_t Find(const std::uint32_t* key) const {
+    if (_slots.empty()) return kAbsent;
+    const std::size_t mask = _slots.size() - 1;
+    for (std::size_t slot = Hash(key) & mask;; slot = (slot + 1) & mask) {
+      const std::uint32_t entry = _slots[slot];
+      if (entry == 0) return kAbsent;
+      if (Equal(key, Key(entry - 1))) return entry - 1;
+    }
+  }
+
   std::uint32_t Size() const { return _count; }
   // REQUIRES: number < Size().
   const std::uint32_t* Key(std::uint32_t number) const { return &_keys[number * _width]; }
@@ -656,6 +670,7 @@ class Tabulation {
     }
     _ids.resize(_axes.size());
     _cellIndex = KeyIndex(_axes.size());
+    _totalIndex = KeyIndex(_axes.size());
     if (AnyNeedsValue(_request)) _valueColumn = Column(names, _request.valueColumn);
     if (!_request.weightColumn.empty()) _weightColumn = Column(names, _request.weightColumn);
   }
@@ -710,7 +725,6 @@ class Tabulation {
   }
 
   std::unique_ptr<OmOutputTree> Document() {
-    KeyCells();
     AddTotals();
     auto tree = std::make_unique<OmOutputTree>();
     auto procedure = std::make_unique<OmProcedure>(Text("Crosstab"), "en", "UTF-8", "en_US");
@@ -802,26 +816,13 @@ class Tabulation {
     return *value;
   }
 
-  // Fills _cells from _cellIndex.
-  void KeyCells() {
-    std::string key(_axes.size() * sizeof(std::uint32_t), '\0');
-    for (std::uint32_t cell = 0; cell < _cellIndex.Size(); ++cell) {
-      std::memcpy(&key[0], _cellIndex.Key(cell), key.size());
-      _cells.emplace(key, cell);
-    }
-  }
-
-  static std::uint32_t IdAt(const std::string& key, std::size_t d) {
-    std::uint32_t id;
-    std::memcpy(&id, key.data() + d * sizeof id, sizeof id);
-    return id;
-  }
-
   // key with the dimensions begin to end - 1 set to their totals.
-  static std::string Totalled(std::string key, std::size_t begin, std::size_t end) {
-    for (std::size_t d = begin; d < end; ++d)
-      std::memcpy(&key[d * sizeof kTotalId], &kTotalId, sizeof kTotalId);
-    return key;
+  std::vector<std::uint32_t> Totalled(const std::uint32_t* key, std::size_t begin,
+                                      std::size_t end) const {
+    std::vector<std::uint32_t> total(key, key + _axes.size());
+    std::fill(total.begin() + static_cast<long>(begin), total.begin() + static_cast<long>(end),
+              kTotalId);
+    return total;
   }
 
   // Fills _totals: every total the table shows (with totals) and every total
@@ -850,28 +851,30 @@ class Tabulation {
     if (Asks(_request, Statistic::kColumnPercent)) masks.insert(range(0, _columnsStart));
     if (Asks(_request, Statistic::kTotalPercent)) masks.insert(range(0, axes));
     masks.erase(Mask(axes, false));  // the cells themselves
-    for (const auto& [key, id] : _cells) {
+    std::vector<std::uint32_t> total(_axes.size());
+    for (std::uint32_t cell = 0; cell < _cellIndex.Size(); ++cell) {
+      const std::uint32_t* key = _cellIndex.Key(cell);
       for (const Mask& mask : masks) {
-        std::string total = key;
-        for (std::size_t d = 0; d < axes; ++d) {
-          if (mask[d]) std::memcpy(&total[d * sizeof kTotalId], &kTotalId, sizeof kTotalId);
-        }
-        _totals[total].Merge(_aggregates[id]);
+        for (std::size_t d = 0; d < total.size(); ++d)
+          total[d] = d < axes && mask[d] ? kTotalId : key[d];
+        const std::uint32_t number = _totalIndex.Number(total.data());
+        if (number == _totals.size()) _totals.emplace_back();
+        _totals[number].Merge(_aggregates[cell]);
       }
     }
   }
 
   // The aggregate of a cell or total key. REQUIRES: AddTotals made it.
-  const Aggregate& Find(const std::string& key) const {
+  const Aggregate& Find(const std::vector<std::uint32_t>& key) const {
     for (std::size_t d = 0; d < _layersStart; ++d) {
-      if (IdAt(key, d) == kTotalId) return _totals.at(key);
+      if (key[d] == kTotalId) return _totals[_totalIndex.Find(key.data())];
     }
-    return _aggregates[_cells.at(key)];
+    return _aggregates[_cellIndex.Find(key.data())];
   }
 
   // The figure of statistic for the cell or total at key, or nothing where
   // it is undefined.
-  std::optional<double> Figure(Statistic statistic, const std::string& key,
+  std::optional<double> Figure(Statistic statistic, const std::uint32_t* key,
                                const Aggregate& aggregate) const {
     double base = 0;
     switch (statistic) {
@@ -1021,9 +1024,9 @@ class Tabulation {
     for (Statistic statistic : statistics)
       decimals.push_back(Decimals(statistic));
     std::vector<int> index(table->NDimensions());
-    const auto store = [&](const std::string& key, const Aggregate& aggregate) {
+    const auto store = [&](const std::uint32_t* key, const Aggregate& aggregate) {
       for (std::size_t d = 0; d < _axes.size(); ++d) {
-        const std::uint32_t id = IdAt(key, d);
+        const std::uint32_t id = key[d];
         index[d] = static_cast<int>(id == kTotalId ? _totalSubscripts[d] : _subscripts[d][id]);
       }
       for (std::size_t k = 0; k < statistics.size(); ++k) {
@@ -1036,11 +1039,11 @@ class Tabulation {
         }
       }
     };
-    for (const auto& [key, id] : _cells)
-      store(key, _aggregates[id]);
+    for (std::uint32_t cell = 0; cell < _cellIndex.Size(); ++cell)
+      store(_cellIndex.Key(cell), _aggregates[cell]);
     if (_request.totals) {
-      for (const auto& [key, aggregate] : _totals)
-        store(key, aggregate);
+      for (std::uint32_t total = 0; total < _totalIndex.Size(); ++total)
+        store(_totalIndex.Key(total), _totals[total]);
     }
     const auto place = [&](StatisticsPlace axis, PuppetVector<short>& list) {
       if (statisticsDimension && _request.statisticsPlace == axis)
@@ -1085,12 +1088,13 @@ class Tabulation {
     const std::size_t rows = _subscripts[0].size(), columns = _subscripts[1].size();
     std::map<std::vector<int>, std::vector<std::vector<double>>> layers;
     std::vector<int> layer(layerSizes.size());
-    for (const auto& [key, id] : _cells) {
+    for (std::uint32_t cell = 0; cell < _cellIndex.Size(); ++cell) {
+      const std::uint32_t* key = _cellIndex.Key(cell);
       for (std::size_t l = 0; l < layer.size(); ++l)
-        layer[l] = static_cast<int>(_subscripts[_layersStart + l][IdAt(key, _layersStart + l)]);
+        layer[l] = static_cast<int>(_subscripts[_layersStart + l][key[_layersStart + l]]);
       auto& counts = layers[layer];
       if (counts.empty()) counts.assign(rows, std::vector<double>(columns, 0.0));
-      counts[_subscripts[0][IdAt(key, 0)]][_subscripts[1][IdAt(key, 1)]] += _aggregates[id].weight;
+      counts[_subscripts[0][key[0]]][_subscripts[1][key[1]]] += _aggregates[cell].weight;
     }
     const std::vector<std::vector<double>> empty(rows, std::vector<double>(columns, 0.0));
     std::fill(layer.begin(), layer.end(), 0);
@@ -1195,11 +1199,10 @@ class Tabulation {
   std::vector<Aggregate> _aggregates;
   std::vector<std::uint32_t> _ids;  // scratch: a row's ids
 
-  // Filled when the document is made.
-  // The combinations that occur as keys of their ids, 4 bytes each, and
-  // their numbers.
-  std::unordered_map<std::string, std::uint32_t> _cells;
-  std::unordered_map<std::string, Aggregate> _totals;  // keys holding kTotalId
+  // Filled when the document is made: the totals, numbered by their keys
+  // (kTotalId where a dimension is totalled), and their aggregates.
+  KeyIndex _totalIndex{0};
+  std::vector<Aggregate> _totals;
   // Per dimension, the subscript of each category id, and the total's.
   std::vector<std::vector<std::size_t>> _subscripts;
   std::vector<std::size_t> _totalSubscripts;
