@@ -1238,6 +1238,9 @@ TEST(CrosstabErrors, NameFileLineAndColumn) {
       {"a,b,v\n\"Z\xC3\xBC\r\n\xC3\xB6\",\x80,1\n", 3, 4, "field is not valid UTF-8"},
       {"a,b,v,u\n1,2,3,\xC3\n", 2, 7, "field is not valid UTF-8"},  // in a column not asked for
       {"a,b,v\n1,2,3\n1,2,0x10\n", 3, 5, "\"0x10\" in column \"v\" is not a number"},
+      // A CR LF inside quotes ends one line; a lone CR or LF another.
+      {"a,b,v\n\"x\r\ny\",\"\r\",3\n\"\n\",2,3\n1,2,x\n", 7, 5,
+       "\"x\" in column \"v\" is not a number"},
       {"a,b,v\n1,2,inf\n", 2, 5, "\"inf\" in column \"v\" is not a number"},
       {"a,b,v\n1,2,1e999\n", 2, 5, "\"1e999\" in column \"v\" is out of range"},
       {"a,b,v\n1,x\"y,3\n", 2, 4, "quote inside an unquoted field"},
