@@ -178,6 +178,7 @@ class Reader {
     for (;;) {
       const std::size_t start = i;
       std::string_view field;
+      bool ascii = false;  // known to be ASCII, so UTF-8
       if (i < size && data[i] == '"') {
         bool doubled = false;
         for (++i;;) {
@@ -200,14 +201,19 @@ class Reader {
         breaks += LineBreaks(field.data(), field.size());
         if (doubled) field = Undouble(field);
       } else {
-        while (i < size && !kFieldEnds.is[static_cast<unsigned char>(data[i])])
-          ++i;
+        unsigned char bits = 0;
+        for (; i < size; ++i) {
+          const auto c = static_cast<unsigned char>(data[i]);
+          if (kFieldEnds.is[c]) break;
+          bits |= c;
+        }
+        ascii = bits < 0x80;
         if (i == size && !end) return kIncomplete;
         if (i < size && data[i] == '"')
           throw ErrorAt(_path, PositionIn(data, _line, i), "quote inside an unquoted field");
         field = std::string_view(data + start, i - start);
       }
-      Field(field, start);
+      Field(field, start, ascii);
       if (i == size || data[i] != ',') break;
       ++i;
     }
@@ -230,8 +236,8 @@ class Reader {
     return text;
   }
 
-  void Field(std::string_view field, std::size_t start) {
-    if (!IsUtf8(field.data(), field.size()))
+  void Field(std::string_view field, std::size_t start, bool ascii) {
+    if (!ascii && !IsUtf8(field.data(), field.size()))
       throw ErrorAt(_path, PositionIn(_record.begin, _record.line, start),
                     "field is not valid UTF-8");
     const std::size_t i = _record.size++;
