@@ -178,6 +178,52 @@ int WrittenDecimals(std::string_view text) {
   return static_cast<int>(std::clamp(decimals, 0L, static_cast<long>(kMaxValueDecimals)));
 }
 
+// A number written as most data write one, "-12.50": an optional minus
+// sign, digits and an optional point, at most kShortDigits digits in all.
+// Its digits make an integer m below 2^53 and its decimals k at most 15, so
+// m / 10^k divides two exact doubles and rounds correctly, as from_chars
+// does: the result is the same, with the decimals found in the same pass.
+// Returns false for any other text, for the general path to read.
+bool ReadShortDecimal(std::string_view text, double& value, int& decimals) {
+  constexpr int kShortDigits = 15;
+  constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+  const bool negative = i == 1;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int fraction = -1;  // the digits after the point; -1 before it
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (++digits > kShortDigits) return false;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  fraction = std::max(fraction, 0);
+  const double magnitude = static_cast<double>(mantissa) / kPowers[fraction];
+  value = negative ? -magnitude : magnitude;
+  decimals = std::min(fraction, kMaxValueDecimals);
+  return true;
+}
+
+// ToNumber and WrittenDecimals of text in one: decimals is set when a
+// number is returned.
+std::optional<double> ToNumber(std::string_view text, bool& outOfRange, int& decimals) {
+  double value = 0;
+  outOfRange = false;
+  if (ReadShortDecimal(text, value, decimals)) return value;
+  const std::optional<double> number = ToNumber(text, outOfRange);
+  if (number) decimals = WrittenDecimals(text);
+  return number;
+}
+
 // The values that are missing: the empty field and the request's own.
 class MissingValues {
  public:
@@ -792,7 +838,8 @@ class Tabulation {
       return std::nullopt;
     }
     bool outOfRange = false;
-    const std::optional<double> weight = ToNumber(text, outOfRange);
+    int decimals = 0;
+    const std::optional<double> weight = ToNumber(text, outOfRange, decimals);
     if (!weight) {
       ++_weightNotNumber;
       return std::nullopt;
@@ -801,18 +848,19 @@ class Tabulation {
       ++_weightNegative;
       return std::nullopt;
     }
-    _weightDecimals = std::max(_weightDecimals, WrittenDecimals(text));
+    _weightDecimals = std::max(_weightDecimals, decimals);
     return weight;
   }
 
   // The number a value that is not missing writes.
   double Value(std::string_view text) {
     bool outOfRange = false;
-    const std::optional<double> value = ToNumber(text, outOfRange);
+    int decimals = 0;
+    const std::optional<double> value = ToNumber(text, outOfRange, decimals);
     if (!value)
       throw _source.NumberError(static_cast<std::size_t>(_valueColumn), text,
                                 outOfRange ? "is out of range" : "is not a number");
-    _valueDecimals = std::max(_valueDecimals, WrittenDecimals(text));
+    _valueDecimals = std::max(_valueDecimals, decimals);
     return *value;
   }
 
