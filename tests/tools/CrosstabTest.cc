@@ -1284,6 +1284,41 @@ TEST(CrosstabErrors, NameFileLineAndColumn) {
   }
 }
 
+// A file read in batches far ahead of the counting: of a bad value and a
+// broken quote, whichever comes first in the file is reported, with its
+// place.
+TEST(CrosstabErrors, FirstInFileOrderAcrossBatches) {
+  const auto file = [](int badValueRow, int brokenRow) {
+    std::string csv = "a,b,v\n";
+    for (int row = 1; row <= 20000; ++row) {
+      const std::string value = row == badValueRow ? "x" : std::to_string(row % 7);
+      csv += std::string(row == brokenRow ? "p\"" : "p") + "," + std::to_string(row % 3) + "," +
+             value + "\n";
+    }
+    return csv;
+  };
+  const struct {
+    int badValueRow, brokenRow;
+    std::uint64_t line, column;
+    const char* what;
+  } cases[] = {
+      {17000, 18000, 17001, 5, "\"x\" in column \"v\" is not a number"},
+      {18000, 15000, 15001, 2, "quote inside an unquoted field"},
+      {4096, 0, 4097, 5, "\"x\" in column \"v\" is not a number"},
+  };
+  for (const auto& bad : cases) {
+    Request request = Ask({"a"}, {"b"}, {}, {}, {S::kMean}, "v");
+    request.path = WriteFile("order.csv", file(bad.badValueRow, bad.brokenRow).c_str());
+    try {
+      BuildCrosstab(request);
+      ADD_FAILURE() << "no error: " << bad.what;
+    } catch (const InputError& error) {
+      EXPECT_EQ(error.what(), request.path + ":" + std::to_string(bad.line) + ":" +
+                                  std::to_string(bad.column) + ": " + bad.what);
+    }
+  }
+}
+
 TEST(CrosstabErrors, Utf8CheckedAtEveryLimit) {
   for (const char* bad : {"\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF0\x8F\xBF\xBF",
                           "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE2\x82", "\xE2\x82\x41"})
