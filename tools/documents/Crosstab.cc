@@ -32,8 +32,6 @@ using internal::Error;
 using internal::ErrorAt;
 using internal::Position;
 
-// Separates the parts of a grouped category's key: no UTF-8 text holds it.
-constexpr char kKeySeparator = '\xFF';
 // The category id of a total in a cell key; no dimension has this many
 // categories.
 constexpr std::uint32_t kTotalId = ~std::uint32_t{0};
@@ -258,16 +256,12 @@ class KeyIndex {
   // width words.
   std::uint32_t Number(const std::uint32_t* key) {
     if (2 * (std::size_t{_count} + 1) > _slots.size()) Grow();
-    const std::size_t mask = _slots.size() - 1;
-    for (std::size_t slot = Hash(key) & mask;; slot = (slot + 1) & mask) {
-      const std::uint32_t entry = _slots[slot];
-      if (entry == 0) {
-        _keys.insert(_keys.end(), key, key + _width);
-        _slots[slot] = ++_count;
-        return _count - 1;
-      }
-      if (Equal(key, Key(entry - 1))) return entry - 1;
+    std::uint32_t& entry = _slots[Slot(key)];
+    if (entry == 0) {
+      _keys.insert(_keys.end(), key, key + _width);
+      entry = ++_count;
     }
+    return entry - 1;
   }
 
   // What Find returns for a key that has no number.
@@ -276,12 +270,8 @@ class KeyIndex {
   // The number of key, or kAbsent.
   std::uint32_t Find(const std::uint32_t* key) const {
     if (_slots.empty()) return kAbsent;
-    const std::size_t mask = _slots.size() - 1;
-    for (std::size_t slot = Hash(key) & mask;; slot = (slot + 1) & mask) {
-      const std::uint32_t entry = _slots[slot];
-      if (entry == 0) return kAbsent;
-      if (Equal(key, Key(entry - 1))) return entry - 1;
-    }
+    const std::uint32_t entry = _slots[Slot(key)];
+    return entry == 0 ? kAbsent : entry - 1;
   }
 
   std::uint32_t Size() const { return _count; }
@@ -289,6 +279,16 @@ class KeyIndex {
   const std::uint32_t* Key(std::uint32_t number) const { return &_keys[number * _width]; }
 
  private:
+  // The slot holding key's number, or the empty slot where it would go.
+  // REQUIRES: a slot is empty.
+  std::size_t Slot(const std::uint32_t* key) const {
+    const std::size_t mask = _slots.size() - 1;
+    std::size_t slot = Hash(key) & mask;
+    while (_slots[slot] != 0 && !Equal(key, Key(_slots[slot] - 1)))
+      slot = (slot + 1) & mask;
+    return slot;
+  }
+
   // A loop, not std::equal, which calls memcmp: keys are a few words.
   bool Equal(const std::uint32_t* a, const std::uint32_t* b) const {
     for (std::size_t k = 0; k < _width; ++k) {
