@@ -1317,6 +1317,17 @@ TEST(CrosstabErrors, FirstInFileOrderAcrossBatches) {
                                   std::to_string(bad.column) + ": " + bad.what);
     }
   }
+  // A field longer than several chunks, with a line break in it.
+  Request request = Ask({"a"}, {"b"}, {}, {}, {S::kMean}, "v");
+  const std::string longField = std::string(3 * internal::kChunkSize, 'x');
+  const std::string csv = "a,b,v\n\"" + longField + "\n\",1,2\n1,2,y\n";
+  request.path = WriteFile("long.csv", csv.c_str());
+  try {
+    BuildCrosstab(request);
+    ADD_FAILURE() << "no error in the long file";
+  } catch (const InputError& error) {
+    EXPECT_EQ(error.what(), request.path + ":4:5: \"y\" in column \"v\" is not a number");
+  }
 }
 
 TEST(CrosstabErrors, Utf8CheckedAtEveryLimit) {

@@ -99,10 +99,8 @@ class Reader {
     Open();
     std::uint64_t reported = 0;
     for (bool first = true;; first = false) {
-      const std::size_t size = Fill();
-      if (first && size >= 3 && std::memcmp(_buffer.data(), "\xEF\xBB\xBF", 3) == 0) _begin = 3;
-      _bytesRead += size;
-      const bool end = size < kChunkSize;
+      const bool end = Fill();
+      if (first && _end >= 3 && std::memcmp(_buffer.data(), "\xEF\xBB\xBF", 3) == 0) _begin = 3;
       Scan(end);
       if (_progress && _bytesRead - reported >= kProgressInterval) {
         _progress(_bytesRead, std::max(_totalBytes, _bytesRead));
@@ -126,17 +124,20 @@ class Reader {
       _totalBytes = static_cast<std::uint64_t>(status.st_size);
   }
 
-  // Moves the bytes not scanned yet to the front of the buffer and reads up
-  // to kChunkSize bytes after them; returns the bytes read, fewer only at
-  // the end of the file.
-  std::size_t Fill() {
+  // Moves the bytes not scanned yet, the start of a record, to the front of
+  // the buffer and reads kChunkSize bytes after them, or as many as they
+  // are when more: a record that spans many chunks is scanned again a
+  // logarithmic number of times, not once a chunk. Returns whether the file
+  // has ended.
+  bool Fill() {
     _end -= _begin;
     if (_end > 0) std::memmove(_buffer.data(), _buffer.data() + _begin, _end);
     _begin = 0;
-    if (_buffer.size() < _end + kChunkSize) _buffer.resize(_end + kChunkSize);
+    const std::size_t want = std::max(kChunkSize, _end);
+    if (_buffer.size() < _end + want) _buffer.resize(_end + want);
     std::size_t size = 0;
-    while (size < kChunkSize) {
-      const ssize_t got = read(_fd, _buffer.data() + _end + size, kChunkSize - size);
+    while (size < want) {
+      const ssize_t got = read(_fd, _buffer.data() + _end + size, want - size);
       if (got == 0) break;
       if (got < 0) {
         if (errno == EINTR) continue;
@@ -145,7 +146,8 @@ class Reader {
       size += static_cast<std::size_t>(got);
     }
     _end += size;
-    return size;
+    _bytesRead += size;
+    return size < want;
   }
 
   // Hands over every record that the buffer holds whole; at the end of the

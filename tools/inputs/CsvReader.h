@@ -2,7 +2,8 @@
 // knows where every field starts, so that each complaint about the input can
 // name the file, line and column.
 //
-// The file is read in chunks of kChunkSize bytes and never held whole. It is
+// The file is read in chunks of kChunkSize bytes and never held whole, but
+// each record is: a record longer than a chunk is read in larger ones. It is
 // RFC 4180 text, checked strictly: fields are separated by commas, records
 // end at LF, CR or CR LF, a field in double quotes may hold commas, line
 // breaks and doubled quotes, and a quote anywhere else is an error. Spaces
