@@ -7,7 +7,9 @@
 // crosstab adds to the plain count. The file is written once,
 // deterministically, before the first measurement. Reports the file's size,
 // the heap's peak growth while the file is read (sampled at every progress
-// report and after the build) and the process's peak resident size.
+// report and after the build) and the process's peak resident size. CPU
+// times are the process's: a file is read in a second thread. Last, the
+// time against the number of distinct categories of one column.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -123,22 +125,79 @@ void Crosstab(benchmark::State& state, Workload workload, bool render) {
 void BM_CrosstabCount(benchmark::State& state) {
   Crosstab(state, Workload::kCount, false);
 }
-BENCHMARK(BM_CrosstabCount)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_CrosstabCount)->Unit(benchmark::kMillisecond)->Iterations(1)->MeasureProcessCPUTime();
 
 void BM_CrosstabMean(benchmark::State& state) {
   Crosstab(state, Workload::kMean, false);
 }
-BENCHMARK(BM_CrosstabMean)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_CrosstabMean)->Unit(benchmark::kMillisecond)->Iterations(1)->MeasureProcessCPUTime();
 
 void BM_CrosstabMeanAndRender(benchmark::State& state) {
   Crosstab(state, Workload::kMean, true);
 }
-BENCHMARK(BM_CrosstabMeanAndRender)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_CrosstabMeanAndRender)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime();
 
 // Weighted count, mean, standard deviation and row % with totals.
 void BM_CrosstabWeightedStatistics(benchmark::State& state) {
   Crosstab(state, Workload::kWeightedStatistics, false);
 }
-BENCHMARK(BM_CrosstabWeightedStatistics)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_CrosstabWeightedStatistics)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime();
+
+// High cardinality: a file of 2 * ids rows, "id,half": the ids id0, id1, ...
+// each once in order of first appearance, then each again, each row in one of
+// two halves. Crosstabbed by id and half, a category and two cells per id:
+// the time should grow linearly with the number of distinct ids. The file is
+// written before the measurement and removed after it.
+void BM_CrosstabDistinctIds(benchmark::State& state) {
+  const auto ids = static_cast<int>(state.range(0));
+  const std::string path =
+      (std::filesystem::temp_directory_path() /
+       ("omtree-crosstab-ids-" + std::to_string(getpid()) + "-" + std::to_string(ids) + ".csv"))
+          .string();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    state.SkipWithError("cannot write the input file");
+    return;
+  }
+  std::fputs("id,half\n", file);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int id = 0; id < ids; ++id)
+      std::fprintf(file, "id%d,%s\n", id, (id + pass) % 2 == 0 ? "first" : "second");
+  }
+  std::fclose(file);
+  omcrosstab::Request request;
+  request.path = path;
+  request.rows = {"id"};
+  request.columns = {"half"};
+  for (auto _ : state) {
+    std::unique_ptr<OmOutputTree> tree;
+    try {
+      tree = omcrosstab::BuildCrosstab(request);
+    } catch (const omcrosstab::InputError& error) {
+      state.SkipWithError(error.what());
+      break;
+    }
+    benchmark::DoNotOptimize(tree.get());
+  }
+  std::filesystem::remove(path);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  state.counters["distinct_ids"] = ids;
+  state.counters["peak_RSS_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_CrosstabDistinctIds)
+    ->Arg(100000)
+    ->Arg(200000)
+    ->Arg(400000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->MeasureProcessCPUTime();
 
 }  // namespace

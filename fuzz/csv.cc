@@ -309,11 +309,12 @@ void CheckFile(File& file, const std::string& text) {
     calls.push_back({bytesRead, totalBytes});
   };
   const omcrosstab::internal::RecordSink sink = [&outcome](const CsvRecord& read) {
-    Check(read.size <= read.fields.size() && read.size <= read.positions.size());
+    Check(read.size <= read.fields.size() && read.size <= read.starts.size());
     Record record;
     record.number = read.number;
     record.fields.assign(read.fields.begin(), read.fields.begin() + read.size);
-    record.positions.assign(read.positions.begin(), read.positions.begin() + read.size);
+    for (std::size_t i = 0; i < read.size; ++i)
+      record.positions.push_back(read.PositionOf(i));
     outcome.records.push_back(std::move(record));
   };
   try {

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang clang-format pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev libclang-rt-14-dev
   libcli11-dev libutf8proc-dev doxygen libabsl-dev
-  libcsv-dev nlohmann-json3-dev libboost-math-dev libxlsxwriter-dev chromium chromium-driver
+  nlohmann-json3-dev libboost-math-dev libxlsxwriter-dev chromium chromium-driver
   python3 python3-selenium python3-jsonschema python3-openpyxl python3-pandas nodejs
   pybind11-dev python3-dev python3-pytest
 )

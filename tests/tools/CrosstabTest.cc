@@ -1238,6 +1238,9 @@ TEST(CrosstabErrors, NameFileLineAndColumn) {
       {"a,b,v\n\"Z\xC3\xBC\r\n\xC3\xB6\",\x80,1\n", 3, 4, "field is not valid UTF-8"},
       {"a,b,v,u\n1,2,3,\xC3\n", 2, 7, "field is not valid UTF-8"},  // in a column not asked for
       {"a,b,v\n1,2,3\n1,2,0x10\n", 3, 5, "\"0x10\" in column \"v\" is not a number"},
+      // A CR LF inside quotes ends one line; a lone CR or LF another.
+      {"a,b,v\n\"x\r\ny\",\"\r\",3\n\"\n\",2,3\n1,2,x\n", 7, 5,
+       "\"x\" in column \"v\" is not a number"},
       {"a,b,v\n1,2,inf\n", 2, 5, "\"inf\" in column \"v\" is not a number"},
       {"a,b,v\n1,2,1e999\n", 2, 5, "\"1e999\" in column \"v\" is out of range"},
       {"a,b,v\n1,x\"y,3\n", 2, 4, "quote inside an unquoted field"},
@@ -1278,6 +1281,52 @@ TEST(CrosstabErrors, NameFileLineAndColumn) {
       EXPECT_EQ(error.what(), request.path + where + ": " + bad.what);
       EXPECT_EQ(std::make_pair(error.line(), error.column()), std::make_pair(bad.line, bad.column));
     }
+  }
+}
+
+// A file read in batches far ahead of the counting: of a bad value and a
+// broken quote, whichever comes first in the file is reported, with its
+// place.
+TEST(CrosstabErrors, FirstInFileOrderAcrossBatches) {
+  const auto file = [](int badValueRow, int brokenRow) {
+    std::string csv = "a,b,v\n";
+    for (int row = 1; row <= 20000; ++row) {
+      const std::string value = row == badValueRow ? "x" : std::to_string(row % 7);
+      csv += std::string(row == brokenRow ? "p\"" : "p") + "," + std::to_string(row % 3) + "," +
+             value + "\n";
+    }
+    return csv;
+  };
+  const struct {
+    int badValueRow, brokenRow;
+    std::uint64_t line, column;
+    const char* what;
+  } cases[] = {
+      {17000, 18000, 17001, 5, "\"x\" in column \"v\" is not a number"},
+      {18000, 15000, 15001, 2, "quote inside an unquoted field"},
+      {4096, 0, 4097, 5, "\"x\" in column \"v\" is not a number"},
+  };
+  for (const auto& bad : cases) {
+    Request request = Ask({"a"}, {"b"}, {}, {}, {S::kMean}, "v");
+    request.path = WriteFile("order.csv", file(bad.badValueRow, bad.brokenRow).c_str());
+    try {
+      BuildCrosstab(request);
+      ADD_FAILURE() << "no error: " << bad.what;
+    } catch (const InputError& error) {
+      EXPECT_EQ(error.what(), request.path + ":" + std::to_string(bad.line) + ":" +
+                                  std::to_string(bad.column) + ": " + bad.what);
+    }
+  }
+  // A field longer than several chunks, with a line break in it.
+  Request request = Ask({"a"}, {"b"}, {}, {}, {S::kMean}, "v");
+  const std::string longField = std::string(3 * internal::kChunkSize, 'x');
+  const std::string csv = "a,b,v\n\"" + longField + "\n\",1,2\n1,2,y\n";
+  request.path = WriteFile("long.csv", csv.c_str());
+  try {
+    BuildCrosstab(request);
+    ADD_FAILURE() << "no error in the long file";
+  } catch (const InputError& error) {
+    EXPECT_EQ(error.what(), request.path + ":4:5: \"y\" in column \"v\" is not a number");
   }
 }
 

@@ -5,13 +5,18 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -25,9 +30,8 @@ namespace {
 using internal::CsvRecord;
 using internal::Error;
 using internal::ErrorAt;
+using internal::Position;
 
-// Separates the parts of a grouped category's key: no UTF-8 text holds it.
-constexpr char kKeySeparator = '\xFF';
 // The category id of a total in a cell key; no dimension has this many
 // categories.
 constexpr std::uint32_t kTotalId = ~std::uint32_t{0};
@@ -172,6 +176,52 @@ int WrittenDecimals(std::string_view text) {
   return static_cast<int>(std::clamp(decimals, 0L, static_cast<long>(kMaxValueDecimals)));
 }
 
+// A number written as most data write one, "-12.50": an optional minus
+// sign, digits and an optional point, at most kShortDigits digits in all.
+// Its digits make an integer m below 2^53 and its decimals k at most 15, so
+// m / 10^k divides two exact doubles and rounds correctly, as from_chars
+// does: the result is the same, with the decimals found in the same pass.
+// Returns false for any other text, for the general path to read.
+bool ReadShortDecimal(std::string_view text, double& value, int& decimals) {
+  constexpr int kShortDigits = 15;
+  constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+  const bool negative = i == 1;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int fraction = -1;  // the digits after the point; -1 before it
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (++digits > kShortDigits) return false;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      if (fraction >= 0) ++fraction;
+    } else if (c == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      return false;
+    }
+  }
+  if (digits == 0) return false;
+  fraction = std::max(fraction, 0);
+  const double magnitude = static_cast<double>(mantissa) / kPowers[fraction];
+  value = negative ? -magnitude : magnitude;
+  decimals = std::min(fraction, kMaxValueDecimals);
+  return true;
+}
+
+// ToNumber and WrittenDecimals of text in one: decimals is set when a
+// number is returned.
+std::optional<double> ToNumber(std::string_view text, bool& outOfRange, int& decimals) {
+  double value = 0;
+  outOfRange = false;
+  if (ReadShortDecimal(text, value, decimals)) return value;
+  const std::optional<double> number = ToNumber(text, outOfRange);
+  if (number) decimals = WrittenDecimals(text);
+  return number;
+}
+
 // The values that are missing: the empty field and the request's own.
 class MissingValues {
  public:
@@ -186,27 +236,175 @@ class MissingValues {
   std::unordered_set<std::string> _values;
 };
 
+// hash with every bit of it spread over the low bits, which pick a slot: a
+// product's low bits depend only on the low bits of its factors.
+std::uint64_t Mixed(std::uint64_t hash) {
+  hash ^= hash >> 33;
+  hash *= 0xFF51AFD7ED558CCDu;
+  return hash ^ (hash >> 33);
+}
+
+// Numbers distinct keys, each of a fixed number of 32-bit words, 0, 1, ...
+// in order of first appearance: an open-addressing hash table of numbers
+// beside the keys, end to end in one vector. Grows by doubling, so that
+// numbering n keys takes O(n) time on average.
+class KeyIndex {
+ public:
+  explicit KeyIndex(std::size_t width) : _width(width) {}
+
+  // The number of key, the next one when key is new. REQUIRES: key holds
+  // width words.
+  std::uint32_t Number(const std::uint32_t* key) {
+    if (2 * (std::size_t{_count} + 1) > _slots.size()) Grow();
+    std::uint32_t& entry = _slots[Slot(key)];
+    if (entry == 0) {
+      _keys.insert(_keys.end(), key, key + _width);
+      entry = ++_count;
+    }
+    return entry - 1;
+  }
+
+  // What Find returns for a key that has no number.
+  static constexpr std::uint32_t kAbsent = ~std::uint32_t{0};
+
+  // The number of key, or kAbsent.
+  std::uint32_t Find(const std::uint32_t* key) const {
+    if (_slots.empty()) return kAbsent;
+    const std::uint32_t entry = _slots[Slot(key)];
+    return entry == 0 ? kAbsent : entry - 1;
+  }
+
+  std::uint32_t Size() const { return _count; }
+  // REQUIRES: number < Size().
+  const std::uint32_t* Key(std::uint32_t number) const { return &_keys[number * _width]; }
+
+ private:
+  // The slot holding key's number, or the empty slot where it would go.
+  // REQUIRES: a slot is empty.
+  std::size_t Slot(const std::uint32_t* key) const {
+    const std::size_t mask = _slots.size() - 1;
+    std::size_t slot = Hash(key) & mask;
+    while (_slots[slot] != 0 && !Equal(key, Key(_slots[slot] - 1)))
+      slot = (slot + 1) & mask;
+    return slot;
+  }
+
+  // A loop, not std::equal, which calls memcmp: keys are a few words.
+  bool Equal(const std::uint32_t* a, const std::uint32_t* b) const {
+    for (std::size_t k = 0; k < _width; ++k) {
+      if (a[k] != b[k]) return false;
+    }
+    return true;
+  }
+
+  std::uint64_t Hash(const std::uint32_t* key) const {
+    std::uint64_t hash = 0;
+    for (std::size_t k = 0; k < _width; ++k)
+      hash = (hash ^ key[k]) * 0x9E3779B97F4A7C15u;
+    return Mixed(hash);
+  }
+
+  void Grow() {
+    _slots.assign(std::max<std::size_t>(16, 2 * _slots.size()), 0);
+    const std::size_t mask = _slots.size() - 1;
+    for (std::uint32_t number = 0; number < _count; ++number) {
+      std::size_t slot = Hash(Key(number)) & mask;
+      while (_slots[slot] != 0)
+        slot = (slot + 1) & mask;
+      _slots[slot] = number + 1;
+    }
+  }
+
+  std::size_t _width;
+  std::uint32_t _count = 0;
+  std::vector<std::uint32_t> _keys;   // _width words per number
+  std::vector<std::uint32_t> _slots;  // a number plus 1, or 0; a power of 2
+};
+
 // The distinct fields of one column, coded 0, 1, ... in the order they are
 // first added. The codes are dense, so that what is known of each field (is
 // it missing, its category along an axis) sits in a vector indexed by code.
+// Open addressing over the codes, growing by doubling.
 class FieldDictionary {
  public:
   // The code of field, the next one when field is new.
-  std::uint32_t Code(const std::string& field) {
-    const auto [entry, added] =
-        _codes.try_emplace(field, static_cast<std::uint32_t>(_fields.size()));
-    if (added) _fields.push_back(&entry->first);
-    return entry->second;
+  std::uint32_t Code(std::string_view field) {
+    if (2 * (_fields.size() + 1) > _slots.size()) Grow();
+    const std::size_t mask = _slots.size() - 1;
+    for (std::size_t slot = Hash(field) & mask;; slot = (slot + 1) & mask) {
+      const std::uint32_t entry = _slots[slot];
+      if (entry == 0) {
+        _fields.emplace_back(field);
+        _slots[slot] = Size();
+        return Size() - 1;
+      }
+      if (Equal(_fields[entry - 1], field)) return entry - 1;
+    }
   }
 
   // REQUIRES: code < Size().
-  const std::string& Field(std::uint32_t code) const { return *_fields[code]; }
+  const std::string& Field(std::uint32_t code) const { return _fields[code]; }
   std::uint32_t Size() const { return static_cast<std::uint32_t>(_fields.size()); }
 
  private:
-  std::unordered_map<std::string, std::uint32_t> _codes;
-  // The field of each code; the map's keys stay where they are.
-  std::vector<const std::string*> _fields;
+  // Words of the field mixed by multiplication: fields are mostly a few
+  // bytes, where a general hash spends more on setting up than hashing.
+  static std::uint64_t Hash(std::string_view field) {
+    constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
+    const char* data = field.data();
+    std::size_t size = field.size();
+    std::uint64_t hash = size * kMultiplier;
+    for (; size > 8; data += 8, size -= 8)
+      hash = (hash ^ Word(data, 8)) * kMultiplier;
+    return Mixed((hash ^ Word(data, size)) * kMultiplier);
+  }
+
+  // size bytes, at most 8, as a number that differs for different bytes of
+  // the same size: loads that overlap rather than a loop, which costs more
+  // than the rest of a short field's lookup.
+  static std::uint64_t Word(const char* data, std::size_t size) {
+    if (size >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, data, 8);
+      return word;
+    }
+    if (size >= 4) {
+      std::uint32_t low, high;
+      std::memcpy(&low, data, 4);
+      std::memcpy(&high, data + size - 4, 4);
+      return low | std::uint64_t{high} << 32;
+    }
+    if (size == 0) return 0;
+    const auto byte = [data](std::size_t i) {
+      return std::uint64_t{static_cast<unsigned char>(data[i])};
+    };
+    return byte(0) | byte(size / 2) << 8 | byte(size - 1) << 16;
+  }
+
+  // Words compared, not memcmp: fields are mostly short, and a call costs
+  // more.
+  static bool Equal(const std::string& a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    std::size_t i = 0;
+    for (; i + 8 <= b.size(); i += 8) {
+      if (Word(a.data() + i, 8) != Word(b.data() + i, 8)) return false;
+    }
+    return Word(a.data() + i, b.size() - i) == Word(b.data() + i, b.size() - i);
+  }
+
+  void Grow() {
+    _slots.assign(std::max<std::size_t>(16, 2 * _slots.size()), 0);
+    const std::size_t mask = _slots.size() - 1;
+    for (std::uint32_t code = 0; code < Size(); ++code) {
+      std::size_t slot = Hash(_fields[code]) & mask;
+      while (_slots[slot] != 0)
+        slot = (slot + 1) & mask;
+      _slots[slot] = code + 1;
+    }
+  }
+
+  std::vector<std::string> _fields;   // indexed by code
+  std::vector<std::uint32_t> _slots;  // a code plus 1, or 0; a power of 2
 };
 
 // One dimension while the rows are counted: the fields that make its
@@ -217,7 +415,7 @@ class FieldDictionary {
 class Axis {
  public:
   Axis(std::string name, std::vector<std::size_t> fields)
-      : _name(std::move(name)), _fields(std::move(fields)) {}
+      : _name(std::move(name)), _fields(std::move(fields)), _categories(_fields.size()) {}
 
   const std::string& Name() const { return _name; }
 
@@ -228,15 +426,13 @@ class Axis {
       const std::uint32_t code = codes[_fields[0]];
       if (code >= _idOfCode.size()) _idOfCode.resize(std::size_t{code} + 1, kNoId);
       std::uint32_t& id = _idOfCode[code];
-      if (id == kNoId) id = NewId(codes);
+      if (id == kNoId) id = _categories.Number(&code);
       return id;
     }
     _key.clear();
     for (std::size_t field : _fields)
-      _key.append(reinterpret_cast<const char*>(&codes[field]), sizeof codes[field]);
-    const auto [entry, added] = _ids.try_emplace(_key, kNoId);
-    if (added) entry->second = NewId(codes);
-    return entry->second;
+      _key.push_back(codes[field]);
+    return _categories.Number(_key.data());
   }
 
   // Adds the groups and categories to dimension in display order and
@@ -247,13 +443,13 @@ class Axis {
     Group root;
     const std::size_t width = _fields.size();
     std::vector<std::string_view> labels(width);
-    for (std::uint32_t id = 0; id < _count; ++id) {
+    for (std::uint32_t id = 0; id < _categories.Size(); ++id) {
       for (std::size_t k = 0; k < width; ++k)
-        labels[k] = dictionaries[_fields[k]].Field(_members[id * width + k]);
+        labels[k] = dictionaries[_fields[k]].Field(_categories.Key(id)[k]);
       root.Add(labels.data(), width, id);
     }
     if (order == CategoryOrder::kLabel) root.Sort();
-    std::vector<std::size_t> subscripts(_count);
+    std::vector<std::size_t> subscripts(_categories.Size());
     std::size_t next = 0;
     root.Emit(dimension, dimension.Root(), subscripts, next);
     return subscripts;
@@ -261,12 +457,6 @@ class Axis {
 
  private:
   static constexpr std::uint32_t kNoId = ~std::uint32_t{0};
-
-  std::uint32_t NewId(const std::uint32_t* codes) {
-    for (std::size_t field : _fields)
-      _members.push_back(codes[field]);
-    return _count++;
-  }
 
   // The tree of groups and categories, built from the members before the
   // dimension is. Labels point into the dictionaries.
@@ -318,14 +508,12 @@ class Axis {
 
   std::string _name;
   std::vector<std::size_t> _fields;
-  std::uint32_t _count = 0;  // the categories
-  // The codes of each id's fields, _fields.size() per id.
-  std::vector<std::uint32_t> _members;
-  // One field: the id of each code, kNoId for a code not seen yet.
+  // The codes of each category's fields, numbered by id.
+  KeyIndex _categories;
+  // With one field, the id of each code, kNoId for a code not seen yet:
+  // the common case, without a hash.
   std::vector<std::uint32_t> _idOfCode;
-  // Several: the id of the codes, 4 bytes each.
-  std::unordered_map<std::string, std::uint32_t> _ids;
-  std::string _key;  // scratch
+  std::vector<std::uint32_t> _key;  // scratch
 };
 
 // What the statistics of one cell, or one total, are made of. The parts a
@@ -536,6 +724,9 @@ class Tabulation {
       fields.push_back(Coded(Column(names, name)));
       _axes.emplace_back(name, std::move(fields));
     }
+    _ids.resize(_axes.size());
+    _cellIndex = KeyIndex(_axes.size());
+    _totalIndex = KeyIndex(_axes.size());
     if (AnyNeedsValue(_request)) _valueColumn = Column(names, _request.valueColumn);
     if (!_request.weightColumn.empty()) _weightColumn = Column(names, _request.weightColumn);
   }
@@ -548,18 +739,27 @@ class Tabulation {
   int WeightColumn() const { return _weightColumn; }
   int ValueColumn() const { return _valueColumn; }
 
+  // Whether a row whose fields in CodedColumns() have codes is left out for
+  // a missing category. Reads the dictionaries, so it runs where they are
+  // filled, before Row.
+  bool LeftOut(const std::uint32_t* codes) {
+    if (_request.includeMissing) return false;
+    for (std::size_t i = 0; i < _codedColumns.size(); ++i) {
+      if (IsMissing(i, codes[i])) return true;
+    }
+    return false;
+  }
+
   // Counts one row: codes holds the codes of its fields in CodedColumns(),
-  // weight and value its fields in those columns (ignored where there is
-  // none).
-  void Row(const std::uint32_t* codes, std::string_view weight, std::string_view value) {
+  // leftOut what LeftOut said of them, weight and value its fields in those
+  // columns (ignored where there is none). Reads no dictionary, so that
+  // another thread may fill them meanwhile.
+  void Row(const std::uint32_t* codes, bool leftOut, std::string_view weight,
+           std::string_view value) {
     ++_rows;
-    if (!_request.includeMissing) {
-      for (std::size_t i = 0; i < _codedColumns.size(); ++i) {
-        if (IsMissing(i, codes[i])) {
-          ++_leftOutCategory;
-          return;
-        }
-      }
+    if (leftOut) {
+      ++_leftOutCategory;
+      return;
     }
     const std::optional<double> w = Weight(weight);
     if (!w) return;
@@ -571,15 +771,11 @@ class Tabulation {
         x = Value(value);
       }
     }
-    _cellKey.clear();
-    for (Axis& axis : _axes) {
-      const std::uint32_t id = axis.Id(codes);
-      _cellKey.append(reinterpret_cast<const char*>(&id), sizeof id);
-    }
-    const auto [entry, added] =
-        _cells.try_emplace(_cellKey, static_cast<std::uint32_t>(_aggregates.size()));
-    if (added) _aggregates.emplace_back();
-    Aggregate& aggregate = _aggregates[entry->second];
+    for (std::size_t d = 0; d < _axes.size(); ++d)
+      _ids[d] = _axes[d].Id(codes);
+    const std::uint32_t cell = _cellIndex.Number(_ids.data());
+    if (cell == _aggregates.size()) _aggregates.emplace_back();
+    Aggregate& aggregate = _aggregates[cell];
     aggregate.weight += *w;
     if (x) aggregate.AddValue(*x, *w, _keepSpread, _keepValues);
   }
@@ -635,12 +831,13 @@ class Tabulation {
 
   // Whether the field of code in coded column i is missing.
   bool IsMissing(std::size_t i, std::uint32_t code) {
-    std::vector<bool>& missing = _missingCodes[i];
+    std::vector<char>& missing = _missingCodes[i];
     const FieldDictionary& dictionary = _dictionaries[i];
-    for (std::uint32_t next = static_cast<std::uint32_t>(missing.size()); next < dictionary.Size();
-         ++next)
-      missing.push_back(_missing.Holds(dictionary.Field(next)));
-    return missing[code];
+    if (code >= missing.size()) {
+      for (auto next = static_cast<std::uint32_t>(missing.size()); next < dictionary.Size(); ++next)
+        missing.push_back(_missing.Holds(dictionary.Field(next)));
+    }
+    return missing[code] != 0;
   }
 
   // The row's weight, or nothing when the weight leaves it out (counted).
@@ -651,7 +848,8 @@ class Tabulation {
       return std::nullopt;
     }
     bool outOfRange = false;
-    const std::optional<double> weight = ToNumber(text, outOfRange);
+    int decimals = 0;
+    const std::optional<double> weight = ToNumber(text, outOfRange, decimals);
     if (!weight) {
       ++_weightNotNumber;
       return std::nullopt;
@@ -660,32 +858,29 @@ class Tabulation {
       ++_weightNegative;
       return std::nullopt;
     }
-    _weightDecimals = std::max(_weightDecimals, WrittenDecimals(text));
+    _weightDecimals = std::max(_weightDecimals, decimals);
     return weight;
   }
 
   // The number a value that is not missing writes.
   double Value(std::string_view text) {
     bool outOfRange = false;
-    const std::optional<double> value = ToNumber(text, outOfRange);
+    int decimals = 0;
+    const std::optional<double> value = ToNumber(text, outOfRange, decimals);
     if (!value)
       throw _source.NumberError(static_cast<std::size_t>(_valueColumn), text,
                                 outOfRange ? "is out of range" : "is not a number");
-    _valueDecimals = std::max(_valueDecimals, WrittenDecimals(text));
+    _valueDecimals = std::max(_valueDecimals, decimals);
     return *value;
   }
 
-  static std::uint32_t IdAt(const std::string& key, std::size_t d) {
-    std::uint32_t id;
-    std::memcpy(&id, key.data() + d * sizeof id, sizeof id);
-    return id;
-  }
-
   // key with the dimensions begin to end - 1 set to their totals.
-  static std::string Totalled(std::string key, std::size_t begin, std::size_t end) {
-    for (std::size_t d = begin; d < end; ++d)
-      std::memcpy(&key[d * sizeof kTotalId], &kTotalId, sizeof kTotalId);
-    return key;
+  std::vector<std::uint32_t> Totalled(const std::uint32_t* key, std::size_t begin,
+                                      std::size_t end) const {
+    std::vector<std::uint32_t> total(key, key + _axes.size());
+    std::fill(total.begin() + static_cast<long>(begin), total.begin() + static_cast<long>(end),
+              kTotalId);
+    return total;
   }
 
   // Fills _totals: every total the table shows (with totals) and every total
@@ -714,28 +909,30 @@ class Tabulation {
     if (Asks(_request, Statistic::kColumnPercent)) masks.insert(range(0, _columnsStart));
     if (Asks(_request, Statistic::kTotalPercent)) masks.insert(range(0, axes));
     masks.erase(Mask(axes, false));  // the cells themselves
-    for (const auto& [key, id] : _cells) {
+    std::vector<std::uint32_t> total(_axes.size());
+    for (std::uint32_t cell = 0; cell < _cellIndex.Size(); ++cell) {
+      const std::uint32_t* key = _cellIndex.Key(cell);
       for (const Mask& mask : masks) {
-        std::string total = key;
-        for (std::size_t d = 0; d < axes; ++d) {
-          if (mask[d]) std::memcpy(&total[d * sizeof kTotalId], &kTotalId, sizeof kTotalId);
-        }
-        _totals[total].Merge(_aggregates[id]);
+        for (std::size_t d = 0; d < total.size(); ++d)
+          total[d] = d < axes && mask[d] ? kTotalId : key[d];
+        const std::uint32_t number = _totalIndex.Number(total.data());
+        if (number == _totals.size()) _totals.emplace_back();
+        _totals[number].Merge(_aggregates[cell]);
       }
     }
   }
 
   // The aggregate of a cell or total key. REQUIRES: AddTotals made it.
-  const Aggregate& Find(const std::string& key) const {
+  const Aggregate& Find(const std::vector<std::uint32_t>& key) const {
     for (std::size_t d = 0; d < _layersStart; ++d) {
-      if (IdAt(key, d) == kTotalId) return _totals.at(key);
+      if (key[d] == kTotalId) return _totals[_totalIndex.Find(key.data())];
     }
-    return _aggregates[_cells.at(key)];
+    return _aggregates[_cellIndex.Find(key.data())];
   }
 
   // The figure of statistic for the cell or total at key, or nothing where
   // it is undefined.
-  std::optional<double> Figure(Statistic statistic, const std::string& key,
+  std::optional<double> Figure(Statistic statistic, const std::uint32_t* key,
                                const Aggregate& aggregate) const {
     double base = 0;
     switch (statistic) {
@@ -885,9 +1082,9 @@ class Tabulation {
     for (Statistic statistic : statistics)
       decimals.push_back(Decimals(statistic));
     std::vector<int> index(table->NDimensions());
-    const auto store = [&](const std::string& key, const Aggregate& aggregate) {
+    const auto store = [&](const std::uint32_t* key, const Aggregate& aggregate) {
       for (std::size_t d = 0; d < _axes.size(); ++d) {
-        const std::uint32_t id = IdAt(key, d);
+        const std::uint32_t id = key[d];
         index[d] = static_cast<int>(id == kTotalId ? _totalSubscripts[d] : _subscripts[d][id]);
       }
       for (std::size_t k = 0; k < statistics.size(); ++k) {
@@ -900,11 +1097,11 @@ class Tabulation {
         }
       }
     };
-    for (const auto& [key, id] : _cells)
-      store(key, _aggregates[id]);
+    for (std::uint32_t cell = 0; cell < _cellIndex.Size(); ++cell)
+      store(_cellIndex.Key(cell), _aggregates[cell]);
     if (_request.totals) {
-      for (const auto& [key, aggregate] : _totals)
-        store(key, aggregate);
+      for (std::uint32_t total = 0; total < _totalIndex.Size(); ++total)
+        store(_totalIndex.Key(total), _totals[total]);
     }
     const auto place = [&](StatisticsPlace axis, PuppetVector<short>& list) {
       if (statisticsDimension && _request.statisticsPlace == axis)
@@ -949,12 +1146,13 @@ class Tabulation {
     const std::size_t rows = _subscripts[0].size(), columns = _subscripts[1].size();
     std::map<std::vector<int>, std::vector<std::vector<double>>> layers;
     std::vector<int> layer(layerSizes.size());
-    for (const auto& [key, id] : _cells) {
+    for (std::uint32_t cell = 0; cell < _cellIndex.Size(); ++cell) {
+      const std::uint32_t* key = _cellIndex.Key(cell);
       for (std::size_t l = 0; l < layer.size(); ++l)
-        layer[l] = static_cast<int>(_subscripts[_layersStart + l][IdAt(key, _layersStart + l)]);
+        layer[l] = static_cast<int>(_subscripts[_layersStart + l][key[_layersStart + l]]);
       auto& counts = layers[layer];
       if (counts.empty()) counts.assign(rows, std::vector<double>(columns, 0.0));
-      counts[_subscripts[0][IdAt(key, 0)]][_subscripts[1][IdAt(key, 1)]] += _aggregates[id].weight;
+      counts[_subscripts[0][key[0]]][_subscripts[1][key[1]]] += _aggregates[cell].weight;
     }
     const std::vector<std::vector<double>> empty(rows, std::vector<double>(columns, 0.0));
     std::fill(layer.begin(), layer.end(), 0);
@@ -1042,7 +1240,7 @@ class Tabulation {
   // whether each code's field is missing (filled as codes are met).
   std::vector<std::size_t> _codedColumns;
   std::vector<FieldDictionary> _dictionaries;
-  std::vector<std::vector<bool>> _missingCodes;
+  std::vector<std::vector<char>> _missingCodes;
   int _valueColumn = -1;   // -1 when no statistic needs it
   int _weightColumn = -1;  // -1 without weights
   std::uint64_t _rows = 0;
@@ -1053,15 +1251,16 @@ class Tabulation {
   std::uint64_t _missingValues = 0;
   int _valueDecimals = 0;   // the most decimals a value was written with
   int _weightDecimals = 0;  // the most decimals a weight was written with
-  // The combinations that occur, keyed by the categories' ids along each
-  // axis, 4 bytes each, and their aggregates. The map holds each one's place
-  // in _aggregates, which keeps its nodes small and quick to search.
-  std::unordered_map<std::string, std::uint32_t> _cells;
+  // The combinations that occur, numbered by their categories' ids along
+  // the axes, and their aggregates by number.
+  KeyIndex _cellIndex{0};
   std::vector<Aggregate> _aggregates;
-  std::string _cellKey;  // scratch
+  std::vector<std::uint32_t> _ids;  // scratch: a row's ids
 
-  // Filled when the document is made.
-  std::unordered_map<std::string, Aggregate> _totals;  // keys holding kTotalId
+  // Filled when the document is made: the totals, numbered by their keys
+  // (kTotalId where a dimension is totalled), and their aggregates.
+  KeyIndex _totalIndex{0};
+  std::vector<Aggregate> _totals;
   // Per dimension, the subscript of each category id, and the total's.
   std::vector<std::vector<std::size_t>> _subscripts;
   std::vector<std::size_t> _totalSubscripts;
@@ -1108,6 +1307,113 @@ void CheckRequestOf(const Request& request, const std::string& name) {
   CheckGroupings(request, name, dimensions);
 }
 
+// Rows that the reading thread has coded, on their way to the counting
+// thread.
+struct RowBatch {
+  static constexpr std::size_t kRows = 4096;  // at most
+
+  std::size_t rows = 0;
+  std::uint64_t firstRecord = 0;     // the record number of row 0
+  std::vector<std::uint32_t> codes;  // per row, one per coded column
+  std::vector<char> leftOut;         // per row: what Tabulation::LeftOut said
+  // The weight and value fields, end to end, and per row where each ends.
+  std::string texts;
+  std::vector<std::size_t> ends;
+  // A progress report to make after the rows, when reported is set.
+  bool reported = false;
+  std::uint64_t bytesRead = 0, totalBytes = 0;
+
+  void Clear() {
+    rows = 0;
+    codes.clear();
+    leftOut.clear();
+    texts.clear();
+    ends.clear();
+    reported = false;
+  }
+};
+
+// Thrown in the reading thread when the counting thread has stopped.
+struct Stopped {};
+
+// Hands batches from one producing thread to one consuming thread, in
+// order, through a fixed set of batches, so that reading runs at most that
+// many batches ahead of counting. The producer's error reaches the consumer
+// after the batches sent before it.
+class BatchPipe {
+ public:
+  explicit BatchPipe(std::size_t batches) {
+    for (std::size_t i = 0; i < batches; ++i) {
+      _batches.push_back(std::make_unique<RowBatch>());
+      _free.push_back(_batches.back().get());
+    }
+  }
+
+  // Producer: a cleared batch to fill; throws Stopped when the consumer has
+  // stopped.
+  RowBatch* Empty() {
+    std::unique_lock<std::mutex> lock(_mutex);
+    _changed.wait(lock, [this] { return _stopped || !_free.empty(); });
+    if (_stopped) throw Stopped();
+    RowBatch* batch = _free.front();
+    _free.pop_front();
+    batch->Clear();
+    return batch;
+  }
+
+  void Send(RowBatch* batch) {
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _full.push_back(batch);
+    _changed.notify_all();
+  }
+
+  // Producer: no more batches; error, when set, is thrown after them.
+  void Close(std::exception_ptr error) {
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _closed = true;
+    _error = std::move(error);
+    _changed.notify_all();
+  }
+
+  // Consumer: the next batch, or null after the last; rethrows the
+  // producer's error in its place.
+  RowBatch* Receive() {
+    std::unique_lock<std::mutex> lock(_mutex);
+    _changed.wait(lock, [this] { return _closed || !_full.empty(); });
+    if (!_full.empty()) {
+      RowBatch* batch = _full.front();
+      _full.pop_front();
+      return batch;
+    }
+    if (_error) std::rethrow_exception(_error);
+    return nullptr;
+  }
+
+  void Return(RowBatch* batch) {
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _free.push_back(batch);
+    _changed.notify_all();
+  }
+
+  // Consumer: gives up; the producer's next Empty throws Stopped.
+  void Stop() {
+    const std::lock_guard<std::mutex> lock(_mutex);
+    _stopped = true;
+    _changed.notify_all();
+  }
+
+ private:
+  std::vector<std::unique_ptr<RowBatch>> _batches;
+  std::mutex _mutex;
+  std::condition_variable _changed;
+  // Guarded by _mutex.
+  std::deque<RowBatch*> _free;
+  std::deque<RowBatch*> _full;
+  bool _closed = false;
+  bool _stopped = false;
+  std::exception_ptr _error;
+};
+
 // The field of column in record, or nothing for column -1.
 std::string_view FieldOf(const CsvRecord& record, int column) {
   if (column < 0) return {};
@@ -1116,48 +1422,144 @@ std::string_view FieldOf(const CsvRecord& record, int column) {
 
 // The rows of a CSV file, read record by record; errors name the file and
 // the line and column of the field or header name at fault.
+//
+// Two threads share the work. A reading thread scans the file, hands the
+// header to the Tabulation, codes each row's category fields (it alone
+// fills the dictionaries until the end) and sends the codes with the
+// weight and value fields in batches; the calling thread counts the rows,
+// in file order, and makes the progress reports. An error of either thread
+// stops both, and the first in file order reaches the caller.
 class CsvRows : public RowSource {
  public:
   explicit CsvRows(const std::string& path) : _path(path) {}
 
   void Read(Tabulation& tabulation, const Progress& progress) {
-    internal::ReadCsv(_path, progress, [this, &tabulation](const CsvRecord& record) {
-      _record = &record;
-      if (record.number == 0) {
-        const auto end = record.fields.begin() + static_cast<std::ptrdiff_t>(record.size);
-        _header.assign(record.fields.begin(), end);
-        tabulation.Header(_header);
-        return;
+    BatchPipe pipe(kBatches);
+    std::thread reader([&] { Produce(tabulation, pipe, static_cast<bool>(progress)); });
+    try {
+      while (RowBatch* batch = pipe.Receive()) {
+        Consume(*batch, tabulation);
+        if (batch->reported) progress(batch->bytesRead, batch->totalBytes);
+        pipe.Return(batch);
       }
-      const std::vector<std::size_t>& columns = tabulation.CodedColumns();
-      _codes.resize(columns.size());
-      for (std::size_t i = 0; i < columns.size(); ++i)
-        _codes[i] = tabulation.Dictionary(i).Code(record.fields[columns[i]]);
-      tabulation.Row(_codes.data(), FieldOf(record, tabulation.WeightColumn()),
-                     FieldOf(record, tabulation.ValueColumn()));
-    });
+    } catch (...) {
+      pipe.Stop();
+      reader.join();
+      throw;
+    }
+    reader.join();
   }
 
   const std::string& Name() const override { return _path; }
 
   InputError Error(const std::string& what) const override { return internal::Error(_path, what); }
 
+  // Called in the reading thread, on the header at hand.
   InputError HeaderError(std::size_t column, const std::string& what) const override {
-    return ErrorAt(_path, _record->positions[column], what);
+    return ErrorAt(_path, _header->PositionOf(column), what);
   }
 
+  // Called in the counting thread, long after the reading thread has moved
+  // on: the place of the field is found by reading the file again up to
+  // its record, as a bad value ends the reading anyway.
   InputError NumberError(std::size_t column, std::string_view field,
                          const char* problem) const override {
-    const std::string& name = _header[column];
-    return ErrorAt(_path, _record->positions[column],
-                   Quoted(std::string(field)) + " in column " + Quoted(name) + " " + problem);
+    return ErrorAt(
+        _path, PositionOf(_record, column),
+        Quoted(std::string(field)) + " in column " + Quoted(_names[column]) + " " + problem);
   }
 
  private:
+  static constexpr std::size_t kBatches = 4;
+
+  // The reading thread's work: every record into batches, then the end or
+  // the error into the pipe.
+  void Produce(Tabulation& tabulation, BatchPipe& pipe, bool reporting) {
+    RowBatch* batch = nullptr;
+    try {
+      const Progress report = [&](std::uint64_t bytesRead, std::uint64_t totalBytes) {
+        if (batch == nullptr) batch = pipe.Empty();
+        batch->reported = true;
+        batch->bytesRead = bytesRead;
+        batch->totalBytes = totalBytes;
+        pipe.Send(std::exchange(batch, nullptr));
+      };
+      internal::ReadCsv(_path, reporting ? report : Progress(), [&](const CsvRecord& record) {
+        if (record.number == 0) {
+          Header(record, tabulation);
+          return;
+        }
+        if (batch == nullptr) {
+          batch = pipe.Empty();
+          batch->firstRecord = record.number;
+        }
+        Add(record, tabulation, *batch);
+        if (batch->rows == RowBatch::kRows) pipe.Send(std::exchange(batch, nullptr));
+      });
+      if (batch != nullptr) pipe.Send(batch);
+      pipe.Close(nullptr);
+    } catch (const Stopped&) {
+      pipe.Close(nullptr);
+    } catch (...) {
+      if (batch != nullptr) pipe.Send(batch);  // the rows before the error
+      pipe.Close(std::current_exception());
+    }
+  }
+
+  void Header(const CsvRecord& record, Tabulation& tabulation) {
+    _header = &record;
+    const auto end = record.fields.begin() + static_cast<std::ptrdiff_t>(record.size);
+    _names.assign(record.fields.begin(), end);
+    tabulation.Header(_names);
+  }
+
+  static void Add(const CsvRecord& record, Tabulation& tabulation, RowBatch& batch) {
+    const std::vector<std::size_t>& columns = tabulation.CodedColumns();
+    const std::size_t first = batch.codes.size();
+    for (std::size_t i = 0; i < columns.size(); ++i)
+      batch.codes.push_back(tabulation.Dictionary(i).Code(record.fields[columns[i]]));
+    batch.leftOut.push_back(tabulation.LeftOut(&batch.codes[first]));
+    batch.texts += FieldOf(record, tabulation.WeightColumn());
+    batch.ends.push_back(batch.texts.size());
+    batch.texts += FieldOf(record, tabulation.ValueColumn());
+    batch.ends.push_back(batch.texts.size());
+    ++batch.rows;
+  }
+
+  void Consume(const RowBatch& batch, Tabulation& tabulation) {
+    const std::size_t width = tabulation.CodedColumns().size();
+    const std::string_view texts = batch.texts;
+    std::size_t begin = 0;
+    for (std::size_t r = 0; r < batch.rows; ++r) {
+      _record = batch.firstRecord + r;
+      const std::size_t middle = batch.ends[2 * r], end = batch.ends[2 * r + 1];
+      tabulation.Row(&batch.codes[r * width], batch.leftOut[r] != 0,
+                     texts.substr(begin, middle - begin), texts.substr(middle, end - middle));
+      begin = end;
+    }
+  }
+
+  // Where field column of the record numbered number starts.
+  Position PositionOf(std::uint64_t number, std::size_t column) const {
+    struct Found {};
+    Position position;
+    try {
+      internal::ReadCsv(_path, {}, [&](const CsvRecord& record) {
+        if (record.number < number) return;
+        position = record.PositionOf(column);
+        throw Found();
+      });
+    } catch (const Found&) {
+    }
+    return position;
+  }
+
   const std::string& _path;
-  const CsvRecord* _record = nullptr;  // the record being handed over
-  std::vector<std::string> _header;    // the column names
-  std::vector<std::uint32_t> _codes;   // scratch
+  // Set by the reading thread before the first batch.
+  const CsvRecord* _header = nullptr;  // while the header is handed over
+  std::vector<std::string> _names;     // the column names
+  // The counting thread's: the number of the record being counted.
+  std::uint64_t _record = 0;
 };
 
 // The rows of a DataTable; errors name the table and the row and column.
@@ -1186,8 +1588,8 @@ class TableRows : public RowSource {
     for (_row = 0; _row < _rows; ++_row) {
       for (std::size_t i = 0; i < columns.size(); ++i)
         codes[i] = recode[i][static_cast<std::size_t>(Code(columns[i]) + 1)];
-      tabulation.Row(codes.data(), Field(tabulation.WeightColumn()),
-                     Field(tabulation.ValueColumn()));
+      tabulation.Row(codes.data(), tabulation.LeftOut(codes.data()),
+                     Field(tabulation.WeightColumn()), Field(tabulation.ValueColumn()));
     }
   }
 

@@ -143,10 +143,13 @@
 //
 // Progress, when given, is called after every kProgressInterval bytes read
 // (see CsvReader.h) and once more when the whole file is read, with
-// bytesRead equal to totalBytes, the file's size.
+// bytesRead equal to totalBytes, the file's size. It is called on the
+// calling thread, after the rows of the bytes it reports have been counted.
 //
 // The functions here keep no state between calls and may run on several
-// threads at once for different requests.
+// threads at once for different requests. BuildCrosstab of a file reads the
+// file in a second thread of its own, which has ended when it returns; a
+// DataTable is counted on the calling thread alone.
 
 #ifndef OMTREE_TOOLS_DOCUMENTS_CROSSTAB_H_
 #define OMTREE_TOOLS_DOCUMENTS_CROSSTAB_H_

@@ -1,6 +1,5 @@
 #include "CsvReader.h"
 
-#include <csv.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,8 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <exception>
-#include <new>
+#include <deque>
 
 namespace omcrosstab {
 namespace internal {
@@ -24,6 +22,8 @@ bool IsLineBreak(unsigned char c) {
 // Follows the line and column of the next byte.
 class Cursor {
  public:
+  explicit Cursor(Position start) : _here(start) {}
+
   Position Here() const { return _here; }
 
   void Advance(unsigned char c) {
@@ -50,85 +50,45 @@ class Cursor {
   bool _afterCr = false;
 };
 
-// Mirrors libcsv's strict grammar (with no byte counted as a space) just far
-// enough to know where each field starts, as libcsv hands over a field's
-// bytes but not its place. Scan a chunk before libcsv parses it; then each
-// field that libcsv hands over takes the next start.
-class FieldStarts {
- public:
-  // Where the next byte to scan stands.
-  const Cursor& At() const { return _cursor; }
-
-  // Notes the start of every field that begins in the bytes, and drops the
-  // starts that Next has handed out.
-  void Scan(const unsigned char* data, std::size_t size) {
-    _starts.erase(_starts.begin(), _starts.begin() + static_cast<std::ptrdiff_t>(_next));
-    _next = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-      Step(data[i]);
-      _cursor.Advance(data[i]);
-    }
-  }
-
-  // The start of the field that libcsv hands over next. A field that no
-  // scan saw begin is the empty last field of a file that ends in a comma,
-  // and stands at the end.
-  Position Next() { return _next < _starts.size() ? _starts[_next++] : _cursor.Here(); }
-
-  // The start of the last field that began.
-  Position Last() const { return _starts.empty() ? _cursor.Here() : _starts.back(); }
-
- private:
-  enum class State { kRecordStart, kFieldStart, kUnquoted, kQuoted, kQuoteSeen };
-
-  void Step(unsigned char c) {
-    switch (_state) {
-      case State::kRecordStart:
-        if (IsLineBreak(c)) return;  // a blank line, or the LF of a CR LF
-        [[fallthrough]];
-      case State::kFieldStart:
-        _starts.push_back(_cursor.Here());
-        _state = EndOrStart(c, c == '"' ? State::kQuoted : State::kUnquoted);
-        return;
-      case State::kUnquoted:
-        _state = EndOrStart(c, State::kUnquoted);
-        return;
-      case State::kQuoted:
-        if (c == '"') _state = State::kQuoteSeen;
-        return;
-      case State::kQuoteSeen:
-        _state = EndOrStart(c, State::kQuoted);
-        return;
-    }
-  }
-
-  // The state after c, where c neither ends a field nor a record.
-  static State EndOrStart(unsigned char c, State otherwise) {
-    if (c == ',') return State::kFieldStart;
-    if (IsLineBreak(c)) return State::kRecordStart;
-    return otherwise;
-  }
-
-  Cursor _cursor;
-  State _state = State::kRecordStart;
-  std::vector<Position> _starts;
-  std::size_t _next = 0;
-};
-
-int NoSpace(unsigned char) {
-  return 0;
+// The place of the byte at offset in a record whose first byte stands at
+// column 1 of line.
+Position PositionIn(const char* begin, std::uint64_t line, std::size_t offset) {
+  Cursor cursor(Position{line, 1});
+  for (std::size_t i = 0; i < offset; ++i)
+    cursor.Advance(static_cast<unsigned char>(begin[i]));
+  return cursor.Here();
 }
 
-// One pass over one file. Exceptions must not cross libcsv's C frames, so
-// the callbacks keep the first one and the reader throws it once libcsv
-// returns.
+// The bytes that end an unquoted field, or are a fault in one.
+struct FieldEnds {
+  bool is[256] = {};
+  constexpr FieldEnds() {
+    is[static_cast<unsigned char>(',')] = true;
+    is[static_cast<unsigned char>('"')] = true;
+    is[static_cast<unsigned char>('\n')] = true;
+    is[static_cast<unsigned char>('\r')] = true;
+  }
+};
+constexpr FieldEnds kFieldEnds;
+
+// Line breaks inside a quoted field's bytes, CR LF counting once.
+std::uint64_t LineBreaks(const char* data, std::size_t size) {
+  std::uint64_t breaks = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == '\r' || (data[i] == '\n' && (i == 0 || data[i - 1] != '\r'))) ++breaks;
+  }
+  return breaks;
+}
+
+// One pass over one file: reads it in chunks into a buffer that keeps the
+// bytes of a record that a chunk cuts, and scans each whole record in place.
+// A record is scanned from its start again when the chunk ends inside it.
 class Reader {
  public:
   Reader(const std::string& path, const Progress& progress, const RecordSink& sink)
       : _path(path), _progress(progress), _sink(sink) {}
 
   ~Reader() {
-    if (_parserReady) csv_free(&_parser);
     if (_fd >= 0) close(_fd);
   }
 
@@ -137,41 +97,47 @@ class Reader {
 
   void Run() {
     Open();
-    std::vector<unsigned char> buffer(kChunkSize);
     std::uint64_t reported = 0;
     for (bool first = true;; first = false) {
-      const std::size_t size = Fill(buffer);
-      std::size_t skip = 0;
-      if (first && size >= 3 && std::memcmp(buffer.data(), "\xEF\xBB\xBF", 3) == 0) skip = 3;
-      Parse(buffer.data() + skip, size - skip);
-      _bytesRead += size;
+      const bool end = Fill();
+      if (first && _end >= 3 && std::memcmp(_buffer.data(), "\xEF\xBB\xBF", 3) == 0) _begin = 3;
+      Scan(end);
       if (_progress && _bytesRead - reported >= kProgressInterval) {
         _progress(_bytesRead, std::max(_totalBytes, _bytesRead));
         reported = _bytesRead;
       }
-      if (size < buffer.size()) break;
+      if (end) break;
     }
-    Finish();
+    if (!_headerSeen) throw Error(_path, "no header record");
     if (_progress) _progress(_bytesRead, std::max(_totalBytes, _bytesRead));
   }
 
  private:
+  // What Record returns for a record that the bytes at hand do not end.
+  static constexpr std::size_t kIncomplete = 0;
+
   void Open() {
     _fd = open(_path.c_str(), O_RDONLY | O_CLOEXEC);
     if (_fd < 0) throw Error(_path, std::string("cannot open: ") + std::strerror(errno));
     struct stat status {};
     if (fstat(_fd, &status) == 0 && S_ISREG(status.st_mode))
       _totalBytes = static_cast<std::uint64_t>(status.st_size);
-    if (csv_init(&_parser, CSV_STRICT | CSV_STRICT_FINI) != 0) throw std::bad_alloc();
-    _parserReady = true;
-    csv_set_space_func(&_parser, NoSpace);
   }
 
-  // Reads until buffer is full or the file ends; returns the bytes read.
-  std::size_t Fill(std::vector<unsigned char>& buffer) {
+  // Moves the bytes not scanned yet, the start of a record, to the front of
+  // the buffer and reads kChunkSize bytes after them, or as many as they
+  // are when more: a record that spans many chunks is scanned again a
+  // logarithmic number of times, not once a chunk. Returns whether the file
+  // has ended.
+  bool Fill() {
+    _end -= _begin;
+    if (_end > 0) std::memmove(_buffer.data(), _buffer.data() + _begin, _end);
+    _begin = 0;
+    const std::size_t want = std::max(kChunkSize, _end);
+    if (_buffer.size() < _end + want) _buffer.resize(_end + want);
     std::size_t size = 0;
-    while (size < buffer.size()) {
-      const ssize_t got = read(_fd, buffer.data() + size, buffer.size() - size);
+    while (size < want) {
+      const ssize_t got = read(_fd, _buffer.data() + _end + size, want - size);
       if (got == 0) break;
       if (got < 0) {
         if (errno == EINTR) continue;
@@ -179,74 +145,124 @@ class Reader {
       }
       size += static_cast<std::size_t>(got);
     }
-    return size;
+    _end += size;
+    _bytesRead += size;
+    return size < want;
   }
 
-  void Parse(const unsigned char* data, std::size_t size) {
-    Cursor cursor = _starts.At();
-    _starts.Scan(data, size);
-    const std::size_t parsed = csv_parse(&_parser, data, size, OnField, OnRecordEnd, this);
-    if (_error) std::rethrow_exception(_error);
-    if (parsed == size) return;
-    if (csv_error(&_parser) != CSV_EPARSE) throw std::bad_alloc();
-    for (std::size_t i = 0; i < parsed; ++i)
-      cursor.Advance(data[i]);
-    throw ErrorAt(_path, cursor.Here(),
-                  data[parsed] == '"' ? "quote inside an unquoted field"
-                                      : "text after the closing quote of a field");
-  }
-
-  void Finish() {
-    const int status = csv_fini(&_parser, OnField, OnRecordEnd, this);
-    if (_error) std::rethrow_exception(_error);
-    if (status != 0) {
-      if (csv_error(&_parser) != CSV_EPARSE) throw std::bad_alloc();
-      throw ErrorAt(_path, _starts.Last(), "quoted field not closed at the end of the file");
-    }
-    if (!_headerSeen) throw Error(_path, "no header record");
-  }
-
-  static void OnField(void* data, std::size_t size, void* self) {
-    static_cast<Reader*>(self)->Field(static_cast<const char*>(data), size);
-  }
-
-  static void OnRecordEnd(int, void* self) { static_cast<Reader*>(self)->RecordEnd(); }
-
-  void Field(const char* data, std::size_t size) noexcept {
-    if (_error) return;
-    try {
-      const Position position = _starts.Next();
-      if (!IsUtf8(data, size)) throw ErrorAt(_path, position, "field is not valid UTF-8");
-      const std::size_t i = _record.size++;
-      if (_headerSeen && i >= _headerSize) return;  // ragged: counted, not kept
-      if (i == _record.fields.size()) {
-        _record.fields.emplace_back();
-        _record.positions.emplace_back();
+  // Hands over every record that the buffer holds whole; at the end of the
+  // file, every record.
+  void Scan(bool end) {
+    for (;;) {
+      // Blank lines, and the line break that ended the last record.
+      for (; _begin < _end && IsLineBreak(static_cast<unsigned char>(_buffer[_begin])); ++_begin) {
+        const char c = _buffer[_begin];
+        if (!(c == '\n' && _afterCr)) ++_line;
+        _afterCr = c == '\r';
       }
-      _record.fields[i].assign(size == 0 ? "" : data, size);  // libcsv may pass null
-      _record.positions[i] = position;
-    } catch (...) {
-      _error = std::current_exception();
+      if (_begin == _end) return;
+      _afterCr = false;
+      const std::size_t size = Record(_buffer.data() + _begin, _end - _begin, end);
+      if (size == kIncomplete) return;
+      _begin += size;
     }
   }
 
-  void RecordEnd() noexcept {
-    if (_error) return;
-    try {
-      if (!_headerSeen) {
-        _headerSize = _record.size;
-        _headerSeen = true;
-      } else if (_record.size != _headerSize) {
-        throw ErrorAt(_path, _record.positions[0],
-                      "record has " + std::to_string(_record.size) + " fields; the header has " +
-                          std::to_string(_headerSize));
+  // Scans the record that starts at data and hands it over; returns its
+  // size up to its line break, or kIncomplete when it may go on past size
+  // bytes and end is false. REQUIRES: data[0] is no line break.
+  std::size_t Record(const char* data, std::size_t size, bool end) {
+    _record.begin = data;
+    _record.line = _line;
+    _record.size = 0;
+    std::uint64_t breaks = 0;  // inside quoted fields
+    std::size_t i = 0;
+    for (;;) {
+      const std::size_t start = i;
+      std::string_view field;
+      bool ascii = false;  // known to be ASCII, so UTF-8
+      if (i < size && data[i] == '"') {
+        bool doubled = false;
+        for (++i;;) {
+          const void* quote = std::memchr(data + i, '"', size - i);
+          if (quote == nullptr) {
+            if (!end) return kIncomplete;
+            throw ErrorAt(_path, PositionIn(data, _line, start),
+                          "quoted field not closed at the end of the file");
+          }
+          i = static_cast<std::size_t>(static_cast<const char*>(quote) - data) + 1;
+          if (i == size && !end) return kIncomplete;  // a doubled quote or not
+          if (i == size || data[i] != '"') break;
+          doubled = true;
+          ++i;
+        }
+        if (i < size && data[i] != ',' && !IsLineBreak(static_cast<unsigned char>(data[i])))
+          throw ErrorAt(_path, PositionIn(data, _line, i),
+                        "text after the closing quote of a field");
+        field = std::string_view(data + start + 1, i - start - 2);
+        breaks += LineBreaks(field.data(), field.size());
+        if (doubled) field = Undouble(field);
+      } else {
+        unsigned char bits = 0;
+        for (; i < size; ++i) {
+          const auto c = static_cast<unsigned char>(data[i]);
+          if (kFieldEnds.is[c]) break;
+          bits |= c;
+        }
+        ascii = bits < 0x80;
+        if (i == size && !end) return kIncomplete;
+        if (i < size && data[i] == '"')
+          throw ErrorAt(_path, PositionIn(data, _line, i), "quote inside an unquoted field");
+        field = std::string_view(data + start, i - start);
       }
-      _sink(_record);
-      ++_record.number;
-      _record.size = 0;
-    } catch (...) {
-      _error = std::current_exception();
+      Field(field, start, ascii);
+      if (i == size || data[i] != ',') break;
+      ++i;
     }
+    RecordEnd();
+    _line += breaks;
+    return i;
+  }
+
+  // A quoted field's text with each doubled quote made one, kept in a
+  // scratch string of its own.
+  std::string_view Undouble(std::string_view quoted) {
+    while (_undoubled.size() <= _record.size)
+      _undoubled.emplace_back();
+    std::string& text = _undoubled[_record.size];
+    text.clear();
+    for (std::size_t i = 0; i < quoted.size(); ++i) {
+      text += quoted[i];
+      if (quoted[i] == '"') ++i;
+    }
+    return text;
+  }
+
+  void Field(std::string_view field, std::size_t start, bool ascii) {
+    if (!ascii && !IsUtf8(field.data(), field.size()))
+      throw ErrorAt(_path, PositionIn(_record.begin, _record.line, start),
+                    "field is not valid UTF-8");
+    const std::size_t i = _record.size++;
+    if (_headerSeen && i >= _headerSize) return;  // ragged: counted, not kept
+    if (i == _record.fields.size()) {
+      _record.fields.emplace_back();
+      _record.starts.emplace_back();
+    }
+    _record.fields[i] = field;
+    _record.starts[i] = start;
+  }
+
+  void RecordEnd() {
+    if (!_headerSeen) {
+      _headerSize = _record.size;
+      _headerSeen = true;
+    } else if (_record.size != _headerSize) {
+      throw ErrorAt(_path, Position{_record.line, 1},
+                    "record has " + std::to_string(_record.size) + " fields; the header has " +
+                        std::to_string(_headerSize));
+    }
+    _sink(_record);
+    ++_record.number;
   }
 
   // Fixed at construction.
@@ -255,18 +271,25 @@ class Reader {
   const RecordSink& _sink;
 
   int _fd = -1;
-  csv_parser _parser{};
-  bool _parserReady = false;
   std::uint64_t _totalBytes = 0;
   std::uint64_t _bytesRead = 0;
-  FieldStarts _starts;
+  // The bytes read and not yet scanned are _buffer[_begin, _end).
+  std::vector<char> _buffer;
+  std::size_t _begin = 0;
+  std::size_t _end = 0;
+  std::uint64_t _line = 1;  // of _buffer[_begin]
+  bool _afterCr = false;    // the byte before _buffer[_begin] is a CR
   CsvRecord _record;
+  std::deque<std::string> _undoubled;  // per field; a deque keeps them in place
   bool _headerSeen = false;
   std::size_t _headerSize = 0;
-  std::exception_ptr _error;
 };
 
 }  // namespace
+
+Position CsvRecord::PositionOf(std::size_t i) const {
+  return PositionIn(begin, line, starts[i]);
+}
 
 void ReadCsv(const std::string& path, const Progress& progress, const RecordSink& sink) {
   Reader(path, progress, sink).Run();
@@ -285,7 +308,15 @@ InputError Error(const std::string& path, const std::string& what) {
 bool IsUtf8(const char* data, std::size_t size) {
   const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(data);
   for (std::size_t i = 0; i < size;) {
-    if (bytes[i] < 0x80) {  // ASCII, the common case, without a call
+    std::uint64_t word;  // eight ASCII bytes at a time, the common case
+    if (size - i >= sizeof word) {
+      std::memcpy(&word, bytes + i, sizeof word);
+      if ((word & 0x8080808080808080u) == 0) {
+        i += sizeof word;
+        continue;
+      }
+    }
+    if (bytes[i] < 0x80) {  // ASCII without a call
       ++i;
       continue;
     }

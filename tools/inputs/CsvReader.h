@@ -1,8 +1,9 @@
-// Internal to the crosstabulation: reads a CSV file record by record through
-// libcsv and knows where every field starts, so that each complaint about the
-// input can name the file, line and column.
+// Internal to the crosstabulation: reads a CSV file record by record and
+// knows where every field starts, so that each complaint about the input can
+// name the file, line and column.
 //
-// The file is read in chunks of kChunkSize bytes and never held whole. It is
+// The file is read in chunks of kChunkSize bytes and never held whole, but
+// each record is: a record longer than a chunk is read in larger ones. It is
 // RFC 4180 text, checked strictly: fields are separated by commas, records
 // end at LF, CR or CR LF, a field in double quotes may hold commas, line
 // breaks and doubled quotes, and a quote anywhere else is an error. Spaces
@@ -24,6 +25,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Crosstab.h"
@@ -41,15 +43,26 @@ struct Position {
   std::uint64_t column = 1;
 };
 
-// The fields of one record. The vectors are reused from record to record and
-// may hold more entries than the record has; only the first size count.
+// The fields of one record, as views of the reader's buffer: valid only
+// while the sink that receives the record runs. The vectors are reused from
+// record to record and may hold more entries than the record has; only the
+// first size count.
 struct CsvRecord {
   std::size_t size = 0;
-  std::vector<std::string> fields;
-  std::vector<Position> positions;
+  std::vector<std::string_view> fields;
   // The record's number among the records of the file, counted from 0, the
   // header's.
   std::uint64_t number = 0;
+  // The record's bytes as the file holds them, quotes and all, from its
+  // first field's first byte, which stands at column 1 of line; and where
+  // each field starts among them.
+  const char* begin = nullptr;
+  std::uint64_t line = 1;
+  std::vector<std::size_t> starts;
+
+  // Where field i starts. Counts the characters before it, so a reader
+  // computes it only for a complaint. REQUIRES: i < size.
+  Position PositionOf(std::size_t i) const;
 };
 
 // Called for every record in file order, the header first. An exception
@@ -57,8 +70,9 @@ struct CsvRecord {
 using RecordSink = std::function<void(const CsvRecord& record)>;
 
 // Reads the file at path, hands every record to sink and reports progress
-// when progress is set. Throws InputError when the file cannot be read, has
-// no header, is not strict CSV, holds a field that is not UTF-8 or a record
+// when progress is set. The bytes are scanned a field at a time, and the
+// positions of lines and columns are counted only for a complaint. Throws InputError when the file
+// cannot be read, has no header, is not strict CSV, holds a field that is not UTF-8 or a record
 // whose field count differs from the header's.
 void ReadCsv(const std::string& path, const Progress& progress, const RecordSink& sink);
 
