@@ -117,7 +117,7 @@ TEST(RenderLineBreaks, TableTexts) {
             "  second\n"
             "  Layer: l1\n"
             "  l1b\n"
-            "  +------+--------+----+---------+-----+\n"
+            "  +---------------+--------------------+\n"
             "  |               |        Cols        |\n"
             "  |               |    Group     | c3  |\n"
             "  |               | longer label |     |\n"

@@ -12,17 +12,22 @@ namespace omrender {
 
 namespace {
 
-// The characters that draw a table's rules.
+// The characters that draw a table's rules. Where a rule crosses the line
+// between two columns, its junction joins the vertical rules that meet it:
+// from above, from below, both or neither (a label spanning the columns on
+// both sides).
 struct Rules {
   const char* horizontal;
   const char* vertical;
-  const char* top[3];  // left, between columns, right
-  const char* middle[3];
-  const char* bottom[3];
+  const char* ends[3][2];      // left and right ends of the top, middle and bottom rules
+  const char* junction[2][2];  // [from above][from below]
 };
 
-const Rules kBoxRules = {"─", "│", {"┌", "┬", "┐"}, {"├", "┼", "┤"}, {"└", "┴", "┘"}};
-const Rules kAsciiRules = {"-", "|", {"+", "+", "+"}, {"+", "+", "+"}, {"+", "+", "+"}};
+const Rules kBoxRules = {"─", "│", {{"┌", "┐"}, {"├", "┤"}, {"└", "┘"}}, {{"─", "┬"}, {"┴", "┼"}}};
+const Rules kAsciiRules = {
+    "-", "|", {{"+", "+"}, {"+", "+"}, {"+", "+"}}, {{"-", "+"}, {"+", "+"}}};
+
+enum RulePlace { kTop = 0, kMiddle = 1, kBottom = 2 };
 
 // One place of a drawn row: its lines and their alignment.
 struct GridCell {
@@ -41,12 +46,14 @@ class Grid {
       : _layout(layout), _rules(rules), _indent(indent), _widths(Widths(layout)) {}
 
   void Draw(std::ostream& out) const {
-    RuleLine(_rules.top, out);
-    for (std::size_t r = 0; r < _layout.Rows(); ++r) {
-      if (r == _layout.HeadRows() && r > 0) RuleLine(_rules.middle, out);
+    const std::size_t rows = _layout.Rows();
+    const std::size_t head = _layout.HeadRows();
+    RuleLine(kTop, {}, Lines(0), out);
+    for (std::size_t r = 0; r < rows; ++r) {
+      if (r == head && r > 0) RuleLine(kMiddle, Lines(head - 1), Lines(head), out);
       DrawRow(r, out);
     }
-    RuleLine(_rules.bottom, out);
+    RuleLine(kBottom, Lines(rows - 1), {}, out);
   }
 
  private:
@@ -118,14 +125,34 @@ class Grid {
     return widths;
   }
 
-  void RuleLine(const char* const ends[3], std::ostream& out) const {
-    out << _indent << ends[0];
+  // Whether row r draws a vertical rule before each column: not inside a
+  // label's span.
+  std::vector<bool> Lines(std::size_t r) const {
+    std::vector<bool> lines(_widths.size(), true);
+    const std::vector<LayoutCell>& row = _layout.Row(r);
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (row[c].covered) continue;
+      for (std::size_t k = 1; k < row[c].colspan; ++k)
+        lines[c + k] = false;
+    }
+    return lines;
+  }
+
+  // A rule between a row whose lines are above and one whose lines are
+  // below (empty: no row there).
+  void RuleLine(RulePlace place, const std::vector<bool>& above, const std::vector<bool>& below,
+                std::ostream& out) const {
+    out << _indent << _rules.ends[place][0];
     for (std::size_t c = 0; c < _widths.size(); ++c) {
-      if (c > 0) out << ends[1];
+      if (c > 0) {
+        const bool up = !above.empty() && above[c];
+        const bool down = !below.empty() && below[c];
+        out << _rules.junction[up][down];
+      }
       for (std::size_t i = 0; i < _widths[c] + 2; ++i)
         out << _rules.horizontal;
     }
-    out << ends[2] << '\n';
+    out << _rules.ends[place][1] << '\n';
   }
 
   LayerLayout& _layout;
