@@ -88,14 +88,18 @@ def _coded(name, series):
     """(name, fields, codes) of a column: its distinct values as the text a
     CSV file of the frame holds, and per row the place of its value there,
     -1 for a missing value (NaN, None, NaT), the empty field."""
-    codes, uniques = pandas_factorize(series)
-    return name, [_field(value) for value in uniques], codes.astype(numpy.int32, copy=False)
-
-
-def pandas_factorize(series):
     import pandas  # pylint: disable=import-outside-toplevel
     codes, uniques = pandas.factorize(series, sort=False)
-    return codes, numpy.asarray(uniques, dtype=object)
+    return name, _fields(numpy.asarray(uniques)), codes.astype(numpy.int32, copy=False)
+
+
+def _fields(uniques):
+    """The distinct values as a CSV file holds them. NumPy writes floats in
+    their shortest exact form, as repr does, and integers as str does, a
+    whole array at once; other values go one by one."""
+    if uniques.dtype.kind in "fiu":
+        return uniques.astype(str).tolist()
+    return [_field(value) for value in uniques.astype(object)]
 
 
 def _field(value):
