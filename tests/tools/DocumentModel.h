@@ -269,19 +269,10 @@ class Generator {
   using Text = std::unique_ptr<OmCellText>;
   using OutlineNode = ListTree<OmOutputPart*>::Node;
 
-  enum Kind {
-    kHeading,
-    kProcedure,
-    kTextBlock,
-    kLog,
-    kPageTitle,
-    kChart,
-    kModel,
-    kAnswerTree,
-    kPivotTable,
-    kNoItem,
-    kKinds
-  };
+  // clang-format off
+  enum Kind { kHeading, kProcedure, kTextBlock, kLog, kPageTitle, kChart, kModel, kAnswerTree,
+              kPivotTable, kNoItem, kKinds };
+  // clang-format on
 
   // Strings and numbers.
 
@@ -708,17 +699,11 @@ class Generator {
   }
 
   OmPivotTable* MakeTable() {
-    Text templateName;
-    switch (_random.Below(4)) {
-      case 0:
-        templateName.reset(new OmStringCell("Notes", nullptr, false));
-        break;
-      case 1:
-        templateName.reset(new OmStringCell("Warnings", nullptr, false));
-        break;
-      default:
-        templateName = MakeText(1);
-    }
+    // A template name of "Notes" or "Warnings" sets the table's flags.
+    const int choice = _random.Below(4);
+    const Text templateName =
+        choice >= 2 ? MakeText(1)
+                    : Text(new OmStringCell(choice == 0 ? "Notes" : "Warnings", nullptr, false));
     const Text label = MakeText(2);
     std::unique_ptr<OmPivotTable> table(
         new OmPivotTable(*label, *templateName, _random.Chance(30)));
@@ -1518,13 +1503,10 @@ class Comparison {
       auto& tb = static_cast<OmTextBlock&>(b);
       Same(where, "log", ta->IsLog(), tb.IsLog());
       SameBytes(where, "codePage", ta->LocaleCodePage(), tb.LocaleCodePage());
-      const std::vector<std::string> la(ta->TextList().begin(), ta->TextList().end());
-      const std::vector<std::string> lb(tb.TextList().begin(), tb.TextList().end());
-      Same(where, "lines", la.size(), lb.size());
-      for (std::size_t k = 0; k < std::min(la.size(), lb.size()); ++k) {
-        const Where line(where, "line", static_cast<std::int64_t>(k));
-        SameBytes(line, "", la[k], lb[k]);
-      }
+      SameSequence(where, "lines",
+                   std::vector<std::string>(ta->TextList().begin(), ta->TextList().end()),
+                   std::vector<std::string>(tb.TextList().begin(), tb.TextList().end()),
+                   [](const std::string& line) { return Excerpt(line); });
     } else if (auto* ca = dynamic_cast<OmChart*>(&a)) {
       Chart(where, *ca, static_cast<OmChart&>(b));
     } else if (auto* ma = dynamic_cast<OmModel*>(&a)) {
@@ -1605,18 +1587,14 @@ class Comparison {
                  b.getAreaFormat(static_cast<FormatArea::Area>(area)));
     }
     CellStyles(where, a.getCellStyles(), b.getCellStyles());
-    const std::map<std::size_t, unsigned short>& ea = a.getEmptyCellStyles();
-    const std::map<std::size_t, unsigned short>& eb = b.getEmptyCellStyles();
-    if (ea != eb) {
-      auto entries = [](const std::map<std::size_t, unsigned short>& styles) {
-        std::vector<std::string> text;
-        for (const auto& entry : styles)
-          text.push_back(std::to_string(entry.first) + ":" + std::to_string(entry.second));
-        return text;
-      };
-      SameSequence(where, "emptyCellStyles", entries(ea), entries(eb),
-                   [](const std::string& entry) { return entry; });
-    }
+    auto entries = [](const std::map<std::size_t, unsigned short>& styles) {
+      std::vector<std::string> text;
+      for (const auto& [key, style] : styles)
+        text.push_back(std::to_string(key) + ":" + std::to_string(style));
+      return text;
+    };
+    SameSequence(where, "emptyCellStyles", entries(a.getEmptyCellStyles()),
+                 entries(b.getEmptyCellStyles()), [](const std::string& entry) { return entry; });
 
     const Where settings(where, "backendSettings");
     const BackendSettings& sa = a.getBackendSettings();
