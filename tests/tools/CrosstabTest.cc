@@ -78,6 +78,40 @@ std::string Text(const OmCellText* text) {
   return text != nullptr ? text->AsString() : "(none)";
 }
 
+// Entry n of tree's outline as a T: 1 the procedure, 2 the crosstab, 3 the
+// chi-square tests.
+template <typename T = OmPivotTable>
+T* Item(const OmOutputTree& tree, int n) {
+  return dynamic_cast<T*>(std::next(tree.List().begin(), n)->item);
+}
+
+// The number a cell holds, a percentage's through its composite; NaN when
+// it holds none.
+double NumberOf(const OmCellText* cell) {
+  if (const auto* composite = dynamic_cast<const OmComposite*>(cell))
+    cell = *composite->Parts().Root().FirstChild();
+  const auto* number = dynamic_cast<const OmNumber*>(cell);
+  return number != nullptr ? number->Value() : std::nan("");
+}
+
+std::vector<short> Axis(const PuppetVector<short>& list) {
+  return std::vector<short>(list.begin(), list.end());
+}
+
+// Runs build, which must fail with an InputError saying what, at line and
+// column (0 and 0: no place).
+template <typename Build>
+void ExpectInputError(Build build, const std::string& what, std::uint64_t line,
+                      std::uint64_t column) {
+  try {
+    build();
+    ADD_FAILURE() << "no error: " << what;
+  } catch (const InputError& error) {
+    EXPECT_EQ(error.what(), what);
+    EXPECT_EQ(std::make_pair(error.line(), error.column()), std::make_pair(line, column));
+  }
+}
+
 bool IsPercentage(S statistic) {
   return statistic == S::kRowPercent || statistic == S::kColumnPercent ||
          statistic == S::kTotalPercent;
@@ -605,8 +639,9 @@ void CheckChiSquare(const OmPivotTable& tests, const Reference& reference) {
   EXPECT_EQ(Text(tests.TemplateName()), "Chi-square tests");
   const std::size_t layers = reference.names.size() - reference.columns;
   ASSERT_EQ(tests.NDimensions(), 2 + layers);
-  const Strings labels[2] = {{"Pearson chi-square", "Likelihood ratio", "Valid cases"},
-                             {"Value", "df", "p-value"}};
+  const std::vector<Path> labels[2] = {
+      {{"Pearson chi-square"}, {"Likelihood ratio"}, {"Valid cases"}},
+      {{"Value"}, {"df"}, {"p-value"}}};
   std::vector<std::vector<Path>> paths(tests.NDimensions());
   for (std::size_t d = 0; d < tests.NDimensions(); ++d) {
     const OmDimension& dimension = tests.Dimension(static_cast<int>(d));
@@ -616,10 +651,7 @@ void CheckChiSquare(const OmPivotTable& tests, const Reference& reference) {
     if (d < 2) {
       EXPECT_EQ(dimension.Name().AsString(), d == 0 ? "Test" : "Result");
       EXPECT_TRUE(dimension.Root()->Hide());
-      std::vector<Path> expected;
-      for (const std::string& leaf : labels[d])
-        expected.push_back({leaf});
-      EXPECT_EQ(paths[d], expected);
+      EXPECT_EQ(paths[d], labels[d]);
     } else {
       EXPECT_EQ(dimension.Name().AsString(), reference.names[reference.columns + d - 2]);
       EXPECT_EQ(paths[d], reference.categories[reference.columns + d - 2]);
@@ -628,10 +660,9 @@ void CheckChiSquare(const OmPivotTable& tests, const Reference& reference) {
   std::vector<short> layerList;
   for (std::size_t d = tests.NDimensions(); d-- > 2;)
     layerList.push_back(static_cast<short>(d));
-  EXPECT_EQ(std::vector<short>(tests.Rows().begin(), tests.Rows().end()), std::vector<short>{0});
-  EXPECT_EQ(std::vector<short>(tests.Columns().begin(), tests.Columns().end()),
-            std::vector<short>{1});
-  EXPECT_EQ(std::vector<short>(tests.Layers().begin(), tests.Layers().end()), layerList);
+  EXPECT_EQ(Axis(tests.Rows()), std::vector<short>{0});
+  EXPECT_EQ(Axis(tests.Columns()), std::vector<short>{1});
+  EXPECT_EQ(Axis(tests.Layers()), layerList);
 
   // Every layer: the product of the layer dimensions' categories.
   std::vector<std::vector<int>> layerIndexes = {{}};
@@ -802,9 +833,9 @@ void CheckCrosstab(const std::string& path, const std::vector<Strings>& data, Re
     for (auto d = lists[axis].rbegin(); d != lists[axis].rend(); ++d)
       axes[axis].push_back(shown[static_cast<std::size_t>(*d)]);
   }
-  EXPECT_EQ(std::vector<short>(table->Rows().begin(), table->Rows().end()), lists[0]);
-  EXPECT_EQ(std::vector<short>(table->Columns().begin(), table->Columns().end()), lists[1]);
-  EXPECT_EQ(std::vector<short>(table->Layers().begin(), table->Layers().end()), lists[2]);
+  EXPECT_EQ(Axis(table->Rows()), lists[0]);
+  EXPECT_EQ(Axis(table->Columns()), lists[1]);
+  EXPECT_EQ(Axis(table->Layers()), lists[2]);
   CheckNesting(*table, axes);
 
   // Cells exactly where records are, and at their totals: each cell names
@@ -942,19 +973,9 @@ TEST(CrosstabTable, NumbersShowTheDecimalsOfTheData) {
     if (weighted) request.weightColumn = "w";
     request.path = WriteFile("decimals.csv", csv.c_str());
     const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
-    const auto* table = dynamic_cast<const OmPivotTable*>(std::next(tree->List().begin(), 2)->item);
-    ASSERT_NE(table, nullptr);
-    const OmCellText* cell = table->Cell({0});
-    ASSERT_NE(cell, nullptr);
-    EXPECT_EQ(cell->AsString(), c.shown);
-    const auto* number = dynamic_cast<const OmNumber*>(cell);
-    if (IsPercentage(c.statistic)) {
-      const auto* composite = dynamic_cast<const OmComposite*>(cell);
-      ASSERT_NE(composite, nullptr);
-      number = dynamic_cast<const OmNumber*>(*composite->Parts().Root().FirstChild());
-    }
-    ASSERT_NE(number, nullptr);
-    EXPECT_NEAR(number->Value(), c.value, 1e-12);
+    const OmCellText* cell = Item(*tree, 2)->Cell({0});
+    EXPECT_EQ(Text(cell), c.shown);
+    EXPECT_NEAR(NumberOf(cell), c.value, 1e-12);
   }
 }
 
@@ -987,8 +1008,7 @@ TEST(CrosstabWeights, BadWeightsAreLeftOutAndCounted) {
     request.weightColumn = "w";
     request.path = WriteFile("weights.csv", csv.c_str());
     const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
-    auto* table = dynamic_cast<OmPivotTable*>(std::next(tree->List().begin(), 2)->item);
-    ASSERT_NE(table, nullptr);
+    OmPivotTable* table = Item(*tree, 2);
     EXPECT_EQ(Text(table->Caption()),
               std::string("Rows read: 2. Left out for a missing category: 0. Left out for a "
                           "weight of w that is ") +
@@ -1057,9 +1077,7 @@ TEST(CrosstabDataTable, SameDocumentAsTheFile) {
   }
   DataTable named{"my data", {{"a", {"x"}, {0}}, {"b", {"y"}, {0}}}};
   const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(Ask({"a"}, {"b"}), named);
-  const auto* heading = dynamic_cast<const OmProcedure*>(std::next(tree->List().begin())->item);
-  ASSERT_NE(heading, nullptr);
-  EXPECT_EQ(heading->Command(), "omtree-view 'my data' --rows a --cols b");
+  EXPECT_EQ(Item<OmProcedure>(*tree, 1)->Command(), "omtree-view 'my data' --rows a --cols b");
 }
 
 TEST(CrosstabDataTable, ErrorsNameTheRowAndColumn) {
@@ -1100,13 +1118,11 @@ TEST(CrosstabDataTable, ErrorsNameTheRowAndColumn) {
       {{a, b}, 0, 0, "a mean needs a value column", Ask({"a"}, {"b"}, {}, {}, {S::kMean})},
   };
   for (const auto& bad : cases) {
-    try {
-      BuildCrosstab(bad.request, DataTable{"T", bad.columns});
-      ADD_FAILURE() << "no error: " << bad.what;
-    } catch (const InputError& error) {
-      EXPECT_EQ(error.what(), std::string("T: ") + bad.what);
-      EXPECT_EQ(std::make_pair(error.line(), error.column()), std::make_pair(bad.line, bad.column));
-    }
+    ExpectInputError(
+        [&] {
+          BuildCrosstab(bad.request, DataTable{"T", bad.columns});
+        },
+        std::string("T: ") + bad.what, bad.line, bad.column);
   }
   // Without a value to read, the unused fields play no part.
   const DataTable fine{"T", {a, column("b", {"y", "\xFF"}, {0, 0, 0, 0})}};
@@ -1128,15 +1144,9 @@ TEST(CrosstabPublished, BerkeleyAdmissionsByGender) {
   request.chiSquare = true;
   const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
   ASSERT_EQ(tree->Size(), 4);
-  const auto* table = dynamic_cast<const OmPivotTable*>(std::next(tree->List().begin(), 2)->item);
-  const auto* tests = dynamic_cast<const OmPivotTable*>(std::next(tree->List().begin(), 3)->item);
+  const OmPivotTable* table = Item(*tree, 2);
+  const OmPivotTable* tests = Item(*tree, 3);
   ASSERT_TRUE(table != nullptr && tests != nullptr);
-  const auto number = [](const OmCellText* cell) {
-    if (const auto* composite = dynamic_cast<const OmComposite*>(cell))
-      cell = *composite->Parts().Root().FirstChild();
-    const auto* figure = dynamic_cast<const OmNumber*>(cell);
-    return figure != nullptr ? figure->Value() : std::nan("");
-  };
   // Gender: Male 0, Female 1, Total 2; admission: Admitted 0, Rejected 1,
   // Total 2; statistics: count 0, row % 1. The published figures: counts
   // exact, row percentages to two decimals.
@@ -1156,7 +1166,7 @@ TEST(CrosstabPublished, BerkeleyAdmissionsByGender) {
   for (const auto& figure : figures) {
     const OmCellText* cell = table->Cell({figure.gender, figure.admission, figure.statistic});
     ASSERT_NE(cell, nullptr);
-    EXPECT_NEAR(number(cell), figure.published, figure.tolerance) << figure.shown;
+    EXPECT_NEAR(NumberOf(cell), figure.published, figure.tolerance) << figure.shown;
     EXPECT_EQ(cell->AsString(), figure.shown);
   }
   // Pearson chi-square 92.2053 and likelihood ratio 93.4494, df 1,
@@ -1164,15 +1174,15 @@ TEST(CrosstabPublished, BerkeleyAdmissionsByGender) {
   // freedom in closed form is erfc(sqrt(x / 2)).
   const double published[] = {92.2053, 93.4494};
   for (int row = 0; row < 2; ++row) {
-    const double value = number(tests->Cell({row, 0}));
+    const double value = NumberOf(tests->Cell({row, 0}));
     EXPECT_NEAR(value, published[row], 0.00005);
-    EXPECT_EQ(number(tests->Cell({row, 1})), 1);
-    const double p = number(tests->Cell({row, 2}));
+    EXPECT_EQ(NumberOf(tests->Cell({row, 1})), 1);
+    const double p = NumberOf(tests->Cell({row, 2}));
     EXPECT_LT(p, 0.0001);
     EXPECT_NEAR(p, std::erfc(std::sqrt(value / 2)), 1e-12 * std::erfc(std::sqrt(value / 2)));
   }
   EXPECT_EQ(tests->Cell({0, 0})->AsString(), "92.205");
-  EXPECT_EQ(number(tests->Cell({2, 0})), 4526);
+  EXPECT_EQ(NumberOf(tests->Cell({2, 0})), 4526);
   EXPECT_TRUE(tests->Footnotes().empty()) << "no expected count is below 5";
 }
 
@@ -1184,14 +1194,11 @@ TEST(CrosstabPublished, TwoDegreesOfFreedomInClosedForm) {
   request.weightColumn = "n";
   request.path = WriteFile("df2.csv", "a,b,n\nx,p,10\nx,q,4\nx,r,2\ny,p,3\ny,q,6\ny,r,9\n");
   const std::unique_ptr<OmOutputTree> tree = BuildCrosstab(request);
-  const auto* tests = dynamic_cast<const OmPivotTable*>(std::next(tree->List().begin(), 3)->item);
+  const OmPivotTable* tests = Item(*tree, 3);
   ASSERT_NE(tests, nullptr);
-  for (int row = 0; row < 2; ++row) {
-    const auto* value = dynamic_cast<const OmNumber*>(tests->Cell({row, 0}));
-    const auto* p = dynamic_cast<const OmNumber*>(tests->Cell({row, 2}));
-    ASSERT_TRUE(value != nullptr && p != nullptr);
-    EXPECT_NEAR(p->Value(), std::exp(-value->Value() / 2), 1e-12);
-  }
+  for (int row = 0; row < 2; ++row)
+    EXPECT_NEAR(NumberOf(tests->Cell({row, 2})), std::exp(-NumberOf(tests->Cell({row, 0})) / 2),
+                1e-12);
   // Expected counts: rows of 16 and 18, columns of 13, 10 and 11, of 34;
   // only 16 * 10 / 34 = 4.71 is below 5.
   ASSERT_EQ(tests->Footnotes().size(), 1u);
@@ -1274,13 +1281,8 @@ TEST(CrosstabErrors, NameFileLineAndColumn) {
       request.path = WriteFile("bad-" + std::to_string(&bad - cases) + ".csv", bad.csv);
     const std::string where =
         bad.line == 0 ? "" : ":" + std::to_string(bad.line) + ":" + std::to_string(bad.column);
-    try {
-      BuildCrosstab(request);
-      ADD_FAILURE() << "no error: " << bad.what;
-    } catch (const InputError& error) {
-      EXPECT_EQ(error.what(), request.path + where + ": " + bad.what);
-      EXPECT_EQ(std::make_pair(error.line(), error.column()), std::make_pair(bad.line, bad.column));
-    }
+    ExpectInputError([&] { BuildCrosstab(request); }, request.path + where + ": " + bad.what,
+                     bad.line, bad.column);
   }
 }
 
@@ -1298,35 +1300,24 @@ TEST(CrosstabErrors, FirstInFileOrderAcrossBatches) {
     return csv;
   };
   const struct {
-    int badValueRow, brokenRow;
+    std::string csv;
     std::uint64_t line, column;
     const char* what;
   } cases[] = {
-      {17000, 18000, 17001, 5, "\"x\" in column \"v\" is not a number"},
-      {18000, 15000, 15001, 2, "quote inside an unquoted field"},
-      {4096, 0, 4097, 5, "\"x\" in column \"v\" is not a number"},
+      {file(17000, 18000), 17001, 5, "\"x\" in column \"v\" is not a number"},
+      {file(18000, 15000), 15001, 2, "quote inside an unquoted field"},
+      {file(4096, 0), 4097, 5, "\"x\" in column \"v\" is not a number"},
+      // A field longer than several chunks, with a line break in it.
+      {"a,b,v\n\"" + std::string(3 * internal::kChunkSize, 'x') + "\n\",1,2\n1,2,y\n", 4, 5,
+       "\"y\" in column \"v\" is not a number"},
   };
   for (const auto& bad : cases) {
     Request request = Ask({"a"}, {"b"}, {}, {}, {S::kMean}, "v");
-    request.path = WriteFile("order.csv", file(bad.badValueRow, bad.brokenRow).c_str());
-    try {
-      BuildCrosstab(request);
-      ADD_FAILURE() << "no error: " << bad.what;
-    } catch (const InputError& error) {
-      EXPECT_EQ(error.what(), request.path + ":" + std::to_string(bad.line) + ":" +
-                                  std::to_string(bad.column) + ": " + bad.what);
-    }
-  }
-  // A field longer than several chunks, with a line break in it.
-  Request request = Ask({"a"}, {"b"}, {}, {}, {S::kMean}, "v");
-  const std::string longField = std::string(3 * internal::kChunkSize, 'x');
-  const std::string csv = "a,b,v\n\"" + longField + "\n\",1,2\n1,2,y\n";
-  request.path = WriteFile("long.csv", csv.c_str());
-  try {
-    BuildCrosstab(request);
-    ADD_FAILURE() << "no error in the long file";
-  } catch (const InputError& error) {
-    EXPECT_EQ(error.what(), request.path + ":4:5: \"y\" in column \"v\" is not a number");
+    request.path = WriteFile("order.csv", bad.csv.c_str());
+    ExpectInputError([&] { BuildCrosstab(request); },
+                     request.path + ":" + std::to_string(bad.line) + ":" +
+                         std::to_string(bad.column) + ": " + bad.what,
+                     bad.line, bad.column);
   }
 }
 

@@ -123,48 +123,128 @@ class Random {
 // length, bytes that are not UTF-8 (stray continuation, cut-off sequence,
 // surrogate, overlong form, beyond U+10FFFF), zero bytes, and characters
 // that a text format must escape.
-inline const std::vector<std::string>& Atoms() {
-  static const std::vector<std::string> atoms = {
-      "Region",
-      "income",
-      "North",
-      "South",
-      "Total",
-      "Mean",
-      "Count",
-      "Valid",
-      " ",
-      "42",
-      "Gr\xC3\xB6\xC3\x9F"
-      "e",
-      "\xE6\x9D\xB1\xE4\xBA\xAC",
-      "\xF0\x9F\x98\x80",
-      "e\xCC\x81",
-      "\xEF\xBB\xBF",
-      "\xE2\x80\xA8",
-      "\xFF",
-      "\x80",
-      "\xC3",
-      "\xED\xA0\x80",
-      "\xC0\xAF",
-      "\xF4\x90\x80\x80",
-      std::string("\0", 1),
-      std::string("a\0b", 3),
-      "\"",
-      "\\",
-      "\\u0000",
-      "\t",
-      "\n",
-      "\r\n",
-      "\x01",
-      "\x1F",
-      "\x7F",
-      "</script>",
-      "{\"k\": [1]}",
-      "'",
-      "%s",
-  };
+inline const std::vector<std::string_view>& Atoms() {
+  using namespace std::string_view_literals;  // NOLINT: "\0"sv keeps its zero byte
+  // clang-format off
+  static const std::vector<std::string_view> atoms = {
+      "Region"sv, "income"sv, "North"sv, "South"sv, "Total"sv, "Mean"sv, "Count"sv, "Valid"sv,
+      " "sv, "42"sv, "Gr\303\266\303\237e"sv, "\346\235\261\344\272\254"sv, "\360\237\230\200"sv,
+      "e\314\201"sv, "\357\273\277"sv, "\342\200\250"sv, "\377"sv, "\200"sv, "\303"sv,
+      "\355\240\200"sv, "\300\257"sv, "\364\220\200\200"sv, "\0"sv, "a\0b"sv, "\""sv, "\\"sv,
+      "\\u0000"sv, "\t"sv, "\n"sv, "\r\n"sv, "\x01"sv, "\x1F"sv, "\x7F"sv, "</script>"sv,
+      "{\"k\": [1]}"sv, "'"sv, "%s"sv};
+  // clang-format on
   return atoms;
+}
+
+// How the generator draws a field's value beyond what the setter's type
+// says (bytes for a string, any int32 for an integer or an enumeration):
+// now and then a small integer from -1 to 2, a payload, or a colour.
+enum class Draw { kByType, kSmall, kPayload, kColor };
+
+// The fields that a setter (or a producer's appending call) gives a value
+// and a getter reads back, each listed once for the generator, which sets
+// it with a chance of percent, and for the comparison, which reads it:
+// visit(name, getter, setter, percent[, draw]), or visit(name, member[,
+// draw]) for a plain struct. A field missing here is neither made nor
+// compared, which the comparison's own tests (DocumentModelTest) watch for.
+template <typename Visit>
+void ProcedureFields(Visit&& visit) {
+  using P = OmProcedure;
+  visit("command", &P::Command, &P::SetCommand, 40);
+  visit("translatedCommand", &P::TransCommand, &P::SetTransCommand, 50);
+  visit("outlineVarDisplay", &P::OutlineVarDisplay, &P::OutlineVarDisplay, 50);
+  visit("outlineValueDisplay", &P::OutlineValueDisplay, &P::OutlineValueDisplay, 50);
+  visit("tableVarDisplay", &P::TableVarDisplay, &P::TableVarDisplay, 50);
+  visit("tableValueDisplay", &P::TableValueDisplay, &P::TableValueDisplay, 50);
+}
+
+template <typename Visit>
+void ChartFields(Visit&& visit) {
+  using C = OmChart;
+  visit("xmlDescription", &C::GetXmlDescription, &C::SetXmlDescription, 100);
+  visit("xmlData", &C::GetXmlData, &C::SetBinaryDataStream, 100);
+  visit("image", &C::GetImageData, &C::SetImageStream, 100);
+  visit("subType", &C::GetChartSubType, &C::SetImageSubType, 60);
+}
+
+template <typename Visit>
+void ModelFields(Visit&& visit) {
+  using M = OmModel;
+  visit("pmml", &M::GetPMML, &M::SetPMML, 100);
+  visit("binaryData", &M::GetBinaryDataStream, &M::SetBinaryDataStream, 100);
+  visit("pmmlContainer", &M::GetPMMLContainer, &M::SetPMMLContainer, 40);
+  visit("statXmlContainer", &M::GetStatXMLContainer, &M::SetStatXMLContainer, 40);
+  visit("modelType", &M::GetModelType, &M::SetModelType, 30, Draw::kSmall);
+}
+
+template <typename Visit>
+void AnswerTreeFields(Visit&& visit) {
+  using A = OmAnswerTree;
+  visit("treeType", &A::GetTreeType, &A::SetTreeType, 70);
+  visit("path", &A::GetPath, &A::SetPath, 100);
+  visit("uncompressedXml", &A::GetUncompressedXml, &A::SetUncompressedXML, 100);
+  visit("uncompressedDisplayXml", &A::GetUncompressedDisplayXML, &A::SetUncompressedDisplayXML,
+        100);
+}
+
+template <typename Visit>
+void DisplayFields(Visit&& visit) {
+  using T = OmPivotTable;
+  visit("show", &T::Show, &T::Show, 60);
+  visit("rotateRowLabels", &T::RotateRowLabels, &T::RotateRowLabels, 60);
+  visit("rotateColumnLabels", &T::RotateColumnLabels, &T::RotateColumnLabels, 60);
+  visit("optionNumber", &T::OptionNumber, &T::OptionNumber, 60);
+  visit("tableId", &T::TableId, &T::TableId, 60);
+  visit("tableLocale", &T::TableLocale, &T::TableLocale, 60);
+  visit("minColumnWidth", &T::MinColumnWidth, &T::MinColumnWidth, 60);
+  visit("maxColumnWidth", &T::MaxColumnWidth, &T::MaxColumnWidth, 60);
+  visit("minRowWidth", &T::MinRowWidth, &T::MinRowWidth, 60);
+  visit("maxRowWidth", &T::MaxRowWidth, &T::MaxRowWidth, 60);
+  visit("layerLoc", &T::getLayerLoc, &T::setLayerLoc, 60, Draw::kSmall);
+  visit("borderInfo", &T::getBorderInfo, &T::setBorderInfo, 60, Draw::kPayload);
+  visit("tableLookInfo", &T::getTableLookInfo, &T::setTableLookInfo, 60);
+  visit("tablePropertiesInfo", &T::getTablePropertiesInfo, &T::setTablePropertiesInfo, 60);
+  visit("customWidths", &T::getTableCustomWidths, &T::setTableCustomWidths, 60);
+  visit("customHeights", &T::getTableCustomHeights, &T::setTableCustomHeights, 60);
+  visit("backendOwns", &T::backendOwns, &T::setBackendOwns, 60);
+  visit("fastTable", &T::fastTable, &T::setFastTable, 60);
+}
+
+template <typename Visit>
+void AreaFormatFields(Visit&& visit) {
+  using F = FormatArea;
+  visit("fontName", &F::getFontName, &F::setFontName, 70);
+  visit("fontSize", &F::getFontSize, &F::setFontSize, 70);
+  visit("fontStyle", &F::getFontStyle, &F::setFontStyle, 70);
+  visit("underline", &F::getUnderline, &F::setUnderline, 70);
+  visit("horizontalAlignment", &F::getHorizontalAlignment, &F::setHorizontalAlignment, 70);
+  visit("verticalAlignment", &F::getVerticalAlignment, &F::setVerticalAlignment, 70);
+  visit("textColor", &F::getTextColor, &F::setTextColor, 70);
+  visit("backgroundColor", &F::getBackgroundColor, &F::setBackgroundColor, 70);
+  visit("useAltRowColors", &F::getUseAltRowColors, &F::setUseAltRowColors, 70);
+  visit("alternateTextColor", &F::getAlternateTextColor, &F::setAlternateTextColor, 70);
+  visit("alternateBackgroundColor", &F::getAlternateBackgroundColor,
+        &F::setAlternateBackgroundColor, 70);
+  visit("marginLeft", &F::getMarginLeft, &F::setMarginLeft, 70);
+  visit("marginRight", &F::getMarginRight, &F::setMarginRight, 70);
+  visit("marginTop", &F::getMarginTop, &F::setMarginTop, 70);
+  visit("marginBottom", &F::getMarginBottom, &F::setMarginBottom, 70);
+}
+
+template <typename Visit>
+void CellStyleFields(Visit&& visit) {
+  using C = OmCellProperties;
+  visit("fontName", &C::fontName);
+  visit("fontSize", &C::fontSize);
+  visit("bold", &C::bold);
+  visit("italic", &C::italic);
+  visit("underline", &C::underline);
+  visit("textColor", &C::textColor, Draw::kColor);
+  visit("backgroundColor", &C::backgroundColor);
+  visit("horizontalAlignment", &C::horizontalAlignment);
+  visit("verticalAlignment", &C::verticalAlignment);
+  visit("numberFormat", &C::numberFormat);
 }
 
 // Builds random documents; see RandomDocument.
@@ -189,19 +269,10 @@ class Generator {
   using Text = std::unique_ptr<OmCellText>;
   using OutlineNode = ListTree<OmOutputPart*>::Node;
 
-  enum Kind {
-    kHeading,
-    kProcedure,
-    kTextBlock,
-    kLog,
-    kPageTitle,
-    kChart,
-    kModel,
-    kAnswerTree,
-    kPivotTable,
-    kNoItem,
-    kKinds
-  };
+  // clang-format off
+  enum Kind { kHeading, kProcedure, kTextBlock, kLog, kPageTitle, kChart, kModel, kAnswerTree,
+              kPivotTable, kNoItem, kKinds };
+  // clang-format on
 
   // Strings and numbers.
 
@@ -243,41 +314,20 @@ class Generator {
   }
 
   std::int32_t Int32() {
-    static const std::vector<std::int32_t> edges = {0,
-                                                    1,
-                                                    -1,
-                                                    2,
-                                                    std::numeric_limits<std::int32_t>::min(),
-                                                    std::numeric_limits<std::int32_t>::max()};
+    using Limits = std::numeric_limits<std::int32_t>;
+    static const std::vector<std::int32_t> edges = {0, 1, -1, 2, Limits::min(), Limits::max()};
     return _random.Chance(50) ? _random.Pick(edges) : static_cast<std::int32_t>(_random.Bits32());
   }
 
   double Number() {
+    using Limits = std::numeric_limits<double>;
+    // clang-format off
     static const std::vector<double> edges = {
-        0.0,
-        -0.0,
-        1.0,
-        -1.0,
-        0.1,
-        0.5,
-        1.0 / 3.0,
-        -2.5,
-        0.1 + 0.2,
-        12345.678,
-        9007199254740993.0,
-        1e21,
-        1e-7,
-        1e300,
-        -1e-300,
-        std::numeric_limits<double>::max(),
-        std::numeric_limits<double>::lowest(),
-        std::numeric_limits<double>::min(),
-        std::numeric_limits<double>::denorm_min(),
-        -std::numeric_limits<double>::denorm_min(),
-        std::numeric_limits<double>::quiet_NaN(),
-        std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity(),
-    };
+        0.0, -0.0, 1.0, -1.0, 0.1, 0.5, 1.0 / 3.0, -2.5, 0.1 + 0.2, 12345.678,
+        9007199254740993.0, 1e21, 1e-7, 1e300, -1e-300, Limits::max(), Limits::lowest(),
+        Limits::min(), Limits::denorm_min(), -Limits::denorm_min(), Limits::quiet_NaN(),
+        Limits::infinity(), -Limits::infinity()};
+    // clang-format on
     switch (_random.Below(3)) {
       case 0:
         return _random.Pick(edges);
@@ -295,21 +345,83 @@ class Generator {
   }
 
   float Float() {
-    static const std::vector<float> edges = {
-        0.0f,
-        -0.0f,
-        10.5f,
-        0.1f,
-        1e-40f,
-        std::numeric_limits<float>::max(),
-        std::numeric_limits<float>::min(),
-        std::numeric_limits<float>::infinity(),
-        std::numeric_limits<float>::quiet_NaN(),
-    };
+    using Limits = std::numeric_limits<float>;
+    // clang-format off
+    static const std::vector<float> edges = {0.0f, -0.0f, 10.5f, 0.1f, 1e-40f, Limits::max(),
+                                             Limits::min(), Limits::infinity(),
+                                             Limits::quiet_NaN()};
+    // clang-format on
     return _random.Chance(40) ? _random.Pick(edges) : static_cast<float>(_random.Below(400)) / 4;
   }
 
-  OmCellText::ModeType Mode() { return static_cast<OmCellText::ModeType>(_random.Below(3)); }
+  // A display mode; now and then one outside the enumeration, which a
+  // document keeps as it is.
+  OmCellText::ModeType Mode() {
+    static const std::vector<int> outside = {-1, 7};
+    const int mode = _random.Chance(10) ? _random.Pick(outside) : _random.Below(3);
+    return static_cast<OmCellText::ModeType>(mode);
+  }
+
+  std::int64_t TableId() {
+    using Limits = std::numeric_limits<std::int64_t>;
+    static const std::vector<std::int64_t> edges = {0, -1, Limits::min(), Limits::max(),
+                                                    (std::int64_t{1} << 53) + 1};
+    return _random.Chance(50) ? _random.Pick(edges) : static_cast<std::int64_t>(_random.Bits64());
+  }
+
+  std::vector<unsigned> Unsigneds() {
+    std::vector<unsigned> values;
+    for (int n = _random.Below(5); n > 0; --n)
+      values.push_back(_random.Chance(20) ? std::numeric_limits<unsigned>::max()
+                                          : _random.Below(500u));
+    return values;
+  }
+
+  // A value for a setter that takes a T.
+  template <typename T>
+  T Make(Draw draw) {
+    if constexpr (std::is_same_v<T, bool>) {
+      return _random.Chance(50);
+    } else if constexpr (std::is_same_v<T, float>) {
+      return Float();
+    } else if constexpr (std::is_same_v<T, std::string>) {
+      if (draw == Draw::kColor && _random.Chance(50)) return "#1a2b3c";
+      return draw == Draw::kPayload && _random.Chance(50) ? Payload() : Bytes();
+    } else if constexpr (std::is_same_v<T, std::vector<unsigned>>) {
+      return Unsigneds();
+    } else if constexpr (std::is_same_v<T, std::int64_t>) {
+      return TableId();
+    } else if constexpr (std::is_same_v<T, OmCellText::ModeType>) {
+      return Mode();
+    } else {
+      if (draw == Draw::kSmall && _random.Chance(70)) return static_cast<T>(_random.Below(4) - 1);
+      return static_cast<T>(Int32());
+    }
+  }
+
+  // The visitor of the field lists that sets the fields of owner.
+  template <typename Owner>
+  struct SetFields {
+    Generator& generator;
+    Owner& owner;
+
+    template <typename R, typename V>
+    void operator()(const char*, R (Owner::*)() const, void (Owner::*set)(V), int percent,
+                    Draw draw = Draw::kByType) {
+      if (generator._random.Chance(percent)) (owner.*set)(generator.Make<std::decay_t<V>>(draw));
+    }
+    void operator()(const char*, const std::string& (Owner::*)() const,
+                    void (Owner::*append)(const char*, unsigned int), int percent) {
+      if (!generator._random.Chance(percent)) return;
+      generator.AppendInPieces(
+          generator.Payload(),
+          [this, append](const char* data, unsigned int size) { (owner.*append)(data, size); });
+    }
+    template <typename T>
+    void operator()(const char*, T Owner::*member, Draw draw = Draw::kByType) {
+      owner.*member = generator.Make<T>(draw);
+    }
+  };
 
   // Texts.
 
@@ -359,7 +471,7 @@ class Generator {
   // A short plain label, as category and dimension names mostly are.
   Text MakeLabel() {
     if (_random.Chance(20)) return MakeText(1);
-    const std::string word = _random.Pick(Atoms());
+    const std::string word(_random.Pick(Atoms()));
     Text text(new OmStringCell(word + std::to_string(_random.Below(6)), nullptr, false));
     Annotate(*text);
     return text;
@@ -499,12 +611,7 @@ class Generator {
     const std::string codePage = CodePage();
     OmProcedure* procedure = new OmProcedure(*text, languageCode, codePage, Bytes());
     if (_random.Chance(20)) procedure->setOutlineText(*MakeText(2));
-    if (_random.Chance(40)) procedure->SetCommand(Bytes());
-    if (_random.Chance(50)) procedure->SetTransCommand(Bytes());
-    if (_random.Chance(50)) procedure->OutlineVarDisplay(Mode());
-    if (_random.Chance(50)) procedure->OutlineValueDisplay(Mode());
-    if (_random.Chance(50)) procedure->TableVarDisplay(Mode());
-    if (_random.Chance(50)) procedure->TableValueDisplay(Mode());
+    ProcedureFields(SetFields<OmProcedure>{*this, *procedure});
     AddFootnoteRecords(procedure->Footnotes());
     return procedure;
   }
@@ -541,20 +648,9 @@ class Generator {
   OmChart* MakeChart() {
     const Text text = MakeText(2);
     OmChart* chart = new OmChart(*text, CodePage());
-    AppendInPieces(Payload(), [chart](const char* data, unsigned int size) {
-      chart->SetXmlDescription(data, size);
-    });
     if (_random.Chance(50)) chart->SetXmlUncompressedLength(_random.Bits32());
     if (_random.Chance(50)) chart->SetXmlCompressedLength(_random.Below(1000u));
-    AppendInPieces(Payload(), [chart](const char* data, unsigned int size) {
-      chart->SetBinaryDataStream(data, size);
-    });
-    AppendInPieces(Payload(), [chart](const char* data, unsigned int size) {
-      chart->SetImageStream(data, size);
-    });
-    if (_random.Chance(60)) {
-      chart->SetImageSubType(static_cast<ChartXMLContentSubType>(Int32()));
-    }
+    ChartFields(SetFields<OmChart>{*this, *chart});
     if (_random.Chance(70)) {
       const std::int32_t values[2] = {_random.Chance(50) ? _random.Below(2) : Int32(),
                                       _random.Chance(50) ? _random.Below(2) : Int32()};
@@ -572,42 +668,16 @@ class Generator {
 
   OmModel* MakeModel() {
     OmModel* model = new OmModel(*MakeText(2));
-    AppendInPieces(Payload(),
-                   [model](const char* data, unsigned int size) { model->SetPMML(data, size); });
-    AppendInPieces(Payload(), [model](const char* data, unsigned int size) {
-      model->SetBinaryDataStream(data, size);
-    });
-    if (_random.Chance(40)) {
-      AppendInPieces(Payload(), [model](const char* data, unsigned int size) {
-        model->SetPMMLContainer(data, size);
-      });
-    }
-    if (_random.Chance(40)) {
-      AppendInPieces(Payload(), [model](const char* data, unsigned int size) {
-        model->SetStatXMLContainer(data, size);
-      });
-    }
-    if (_random.Chance(30)) {
-      model->SetModelType(
-          static_cast<OmModel::MODEL_TYPE>(_random.Chance(50) ? _random.Below(2) : Int32()));
-    }
+    ModelFields(SetFields<OmModel>{*this, *model});
     return model;
   }
 
   OmAnswerTree* MakeAnswerTree() {
     const Text text = MakeText(2);
     OmAnswerTree* tree = new OmAnswerTree(*text, CodePage());
-    if (_random.Chance(70)) tree->SetTreeType(Int32());
-    AppendInPieces(Payload(),
-                   [tree](const char* data, unsigned int size) { tree->SetPath(data, size); });
+    AnswerTreeFields(SetFields<OmAnswerTree>{*this, *tree});
     AppendInPieces(Payload(), [this, tree](const char* data, unsigned int size) {
       tree->SetCompressedXML(data, size, _random.Bits32());
-    });
-    AppendInPieces(Payload(), [tree](const char* data, unsigned int size) {
-      tree->SetUncompressedXML(data, size);
-    });
-    AppendInPieces(Payload(), [tree](const char* data, unsigned int size) {
-      tree->SetUncompressedDisplayXML(data, size);
     });
     tree->Done();
     return tree;
@@ -629,17 +699,11 @@ class Generator {
   }
 
   OmPivotTable* MakeTable() {
-    Text templateName;
-    switch (_random.Below(4)) {
-      case 0:
-        templateName.reset(new OmStringCell("Notes", nullptr, false));
-        break;
-      case 1:
-        templateName.reset(new OmStringCell("Warnings", nullptr, false));
-        break;
-      default:
-        templateName = MakeText(1);
-    }
+    // A template name of "Notes" or "Warnings" sets the table's flags.
+    const int choice = _random.Below(4);
+    const Text templateName =
+        choice >= 2 ? MakeText(1)
+                    : Text(new OmStringCell(choice == 0 ? "Notes" : "Warnings", nullptr, false));
     const Text label = MakeText(2);
     std::unique_ptr<OmPivotTable> table(
         new OmPivotTable(*label, *templateName, _random.Chance(30)));
@@ -666,7 +730,10 @@ class Generator {
   // A random category tree below dimension's root: groups and leaves added
   // through both AddNewChild (arrival order) and Child (sorted, merging
   // equal labels), sometimes leaves with children, then one structural
-  // edit, dense subscripts, flags, and sometimes a deleted leaf.
+  // edit, dense subscripts, flags (sort orders outside the enumeration
+  // too), and now and then a group with a subscript, a leaf without a
+  // text, a deleted leaf, a leaf being dissolved, or a root that is no
+  // group.
   void AddCategories(OmDimension& dimension, int depth) {
     std::size_t next = 0;
     FillCategories(dimension, dimension.Root(), depth + 1, next);
@@ -687,13 +754,27 @@ class Generator {
     _random.Shuffle(subscripts);
     std::size_t k = 0;
     for (OmDimension::Node& node : nodes) {
-      if (!node->IsGroup()) node->Subscript(subscripts[k++]);
+      if (!node->IsGroup()) {
+        node->Subscript(subscripts[k++]);
+      } else if (_random.Chance(10)) {
+        node->Subscript(subscripts.size() + 5);
+      }
+    }
+    if (k > 0 && _random.Chance(5)) {
+      OmDimension::Node leaf = nodes[0];
+      for (const OmDimension::Node& node : nodes)
+        leaf = node->IsGroup() ? leaf : node;
+      const std::size_t subscript = leaf->Subscript();
+      leaf.Value() = OmDimensionNode(&dimension.Region());
+      leaf->Subscript(subscript);
     }
     nodes.push_back(dimension.Root());
     for (OmDimension::Node& node : nodes) {
       if (_random.Chance(15)) node->Hide(true);
       if (_random.Chance(15)) node->HideLabels(true);
-      if (_random.Chance(25)) node->Sort(static_cast<OmSort::Order>(_random.Below(3)));
+      if (_random.Chance(25)) {
+        node->Sort(static_cast<OmSort::Order>(_random.Chance(10) ? -4 : _random.Below(3)));
+      }
     }
     if (_random.Chance(20)) {
       // Deleting a leaf recounts the categories from the largest subscript
@@ -707,6 +788,10 @@ class Generator {
         dimension.Delete(leaf);
       }
     }
+    if (_random.Chance(5)) {
+      dimension.AddNewChild(dimension.Root(), *MakeLabel(), OmDimensionNode::kDissolving, false);
+    }
+    if (_random.Chance(5)) dimension.Root()->IsGroup(false);
   }
 
   // Every node below dimension's root, in pre-order.
@@ -815,7 +900,7 @@ class Generator {
   static std::vector<int> CellSubscripts(OmDimension& dimension) {
     std::vector<int> subscripts;
     for (const OmDimension::Node& node : NodesOf(dimension)) {
-      if (!node->IsGroup() && node.IsLeaf())
+      if (!node->IsGroup() && node.IsLeaf() && node->Subscript() != OmDimensionNode::kDissolving)
         subscripts.push_back(static_cast<int>(node->Subscript()));
     }
     return subscripts;
@@ -882,81 +967,20 @@ class Generator {
     if (_random.Chance(15)) table.Scratch();
   }
 
-  std::vector<unsigned> Unsigneds() {
-    std::vector<unsigned> values;
-    for (int n = _random.Below(5); n > 0; --n)
-      values.push_back(_random.Chance(20) ? std::numeric_limits<unsigned>::max()
-                                          : _random.Below(500u));
-    return values;
-  }
-
-  OmCellProperties CellProperties() {
-    OmCellProperties properties;
-    properties.fontName = Bytes();
-    properties.fontSize = Float();
-    properties.bold = _random.Chance(50);
-    properties.italic = _random.Chance(50);
-    properties.underline = _random.Chance(50);
-    properties.textColor = _random.Chance(50) ? "#1a2b3c" : Bytes();
-    properties.backgroundColor = Bytes();
-    properties.horizontalAlignment = Int32();
-    properties.verticalAlignment = Int32();
-    properties.numberFormat = Bytes();
-    return properties;
-  }
-
-  FormatArea* MakeAreaFormat(FormatArea::Area area) {
-    std::unique_ptr<FormatArea> format(new FormatArea(area));
-    if (_random.Chance(70)) format->setFontName(Bytes());
-    if (_random.Chance(70)) format->setFontSize(Float());
-    if (_random.Chance(70)) format->setFontStyle(Int32());
-    if (_random.Chance(70)) format->setUnderline(_random.Chance(50));
-    if (_random.Chance(70)) format->setHorizontalAlignment(Int32());
-    if (_random.Chance(70)) format->setVerticalAlignment(Int32());
-    if (_random.Chance(70)) format->setTextColor(Bytes());
-    if (_random.Chance(70)) format->setBackgroundColor(Bytes());
-    if (_random.Chance(70)) format->setUseAltRowColors(_random.Chance(50));
-    if (_random.Chance(70)) format->setAlternateTextColor(Bytes());
-    if (_random.Chance(70)) format->setAlternateBackgroundColor(Bytes());
-    if (_random.Chance(70)) format->setMarginLeft(Int32());
-    if (_random.Chance(70)) format->setMarginRight(Int32());
-    if (_random.Chance(70)) format->setMarginTop(Int32());
-    if (_random.Chance(70)) format->setMarginBottom(Int32());
-    return format.release();
-  }
-
   void AddDisplayProperties(OmPivotTable& table) {
-    if (_random.Chance(60)) table.Show(_random.Chance(50));
-    if (_random.Chance(60)) table.RotateRowLabels(_random.Chance(50));
-    if (_random.Chance(60)) table.RotateColumnLabels(_random.Chance(50));
-    if (_random.Chance(60)) table.OptionNumber(Int32());
-    if (_random.Chance(60)) {
-      static const std::vector<std::int64_t> edges = {
-          0, -1, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(),
-          (std::int64_t{1} << 53) + 1};
-      table.TableId(_random.Chance(50) ? _random.Pick(edges)
-                                       : static_cast<std::int64_t>(_random.Bits64()));
-    }
-    if (_random.Chance(60)) table.TableLocale(Bytes());
-    if (_random.Chance(60)) table.MinColumnWidth(Int32());
-    if (_random.Chance(60)) table.MaxColumnWidth(Int32());
-    if (_random.Chance(60)) table.MinRowWidth(Int32());
-    if (_random.Chance(60)) table.MaxRowWidth(Int32());
-    if (_random.Chance(60)) table.setLayerLoc(_random.Chance(70) ? _random.Below(4) - 1 : Int32());
-    if (_random.Chance(60)) table.setBorderInfo(_random.Chance(50) ? Payload() : Bytes());
-    if (_random.Chance(60)) table.setTableLookInfo(Bytes());
-    if (_random.Chance(60)) table.setTablePropertiesInfo(Bytes());
-    if (_random.Chance(60)) table.setTableCustomWidths(Unsigneds());
-    if (_random.Chance(60)) table.setTableCustomHeights(Unsigneds());
-    if (_random.Chance(60)) table.setBackendOwns(_random.Chance(50));
-    if (_random.Chance(60)) table.setFastTable(_random.Chance(50));
+    DisplayFields(SetFields<OmPivotTable>{*this, table});
     for (int area = FormatArea::Title; area <= FormatArea::Borders; ++area) {
       // A second format for an area replaces the first.
-      for (int n = _random.Chance(50) ? (_random.Chance(10) ? 2 : 1) : 0; n > 0; --n)
-        table.setAreaFormat(MakeAreaFormat(static_cast<FormatArea::Area>(area)));
+      for (int n = _random.Chance(50) ? (_random.Chance(10) ? 2 : 1) : 0; n > 0; --n) {
+        auto* format = new FormatArea(static_cast<FormatArea::Area>(area));
+        AreaFormatFields(SetFields<FormatArea>{*this, *format});
+        table.setAreaFormat(format);
+      }
     }
-    for (int n = _random.Below(4); n > 0; --n)
-      table.cellStyles().push_back(CellProperties());
+    for (int n = _random.Below(4); n > 0; --n) {
+      OmCellProperties& style = table.cellStyles().emplace_back();
+      CellStyleFields(SetFields<OmCellProperties>{*this, style});
+    }
     static const std::vector<std::size_t> keys = {0, std::numeric_limits<std::size_t>::max(),
                                                   (std::size_t{1} << 53) + 1};
     for (int n = _random.Below(4); n > 0; --n) {
@@ -1266,11 +1290,7 @@ class Comparison {
     if (a == b) return;
     if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::string>) {
       _differences.Add(where, field, Show(a) + " vs " + Show(b));
-    } else if constexpr (std::is_enum_v<T>) {
-      _differences.Add(
-          where, field,
-          Show(static_cast<std::int64_t>(a)) + " vs " + Show(static_cast<std::int64_t>(b)));
-    } else if constexpr (std::is_signed_v<T>) {
+    } else if constexpr (std::is_enum_v<T> || std::is_signed_v<T>) {
       _differences.Add(
           where, field,
           Show(static_cast<std::int64_t>(a)) + " vs " + Show(static_cast<std::int64_t>(b)));
@@ -1280,6 +1300,44 @@ class Comparison {
           Show(static_cast<std::uint64_t>(a)) + " vs " + Show(static_cast<std::uint64_t>(b)));
     }
   }
+
+  // A field of a field list, by its type.
+  template <typename T>
+  void SameValue(const Where& where, std::string_view field, const T& a, const T& b) {
+    if constexpr (std::is_same_v<T, std::string>) {
+      SameBytes(where, field, a, b);
+    } else if constexpr (std::is_floating_point_v<T>) {
+      SameFloating(where, field, a, b);
+    } else if constexpr (std::is_same_v<T, std::vector<unsigned>>) {
+      SameSequence(where, field, a, b, [](unsigned value) { return Show(std::uint64_t{value}); });
+    } else {
+      Same(where, field, a, b);
+    }
+  }
+
+  // The visitor of the field lists that compares the fields of a and b
+  // through their getters alone.
+  template <typename Owner>
+  struct ReadFields {
+    Comparison& comparison;
+    const Where& where;
+    const Owner& a;
+    const Owner& b;
+
+    template <typename R, typename V>
+    void operator()(const char* name, R (Owner::*get)() const, void (Owner::*)(V), int,
+                    Draw = Draw::kByType) {
+      comparison.SameValue(where, name, (a.*get)(), (b.*get)());
+    }
+    void operator()(const char* name, const std::string& (Owner::*get)() const,
+                    void (Owner::*)(const char*, unsigned int), int) {
+      comparison.SameBytes(where, name, (a.*get)(), (b.*get)());
+    }
+    template <typename T>
+    void operator()(const char* name, T Owner::*member, Draw = Draw::kByType) {
+      comparison.SameValue(where, name, a.*member, b.*member);
+    }
+  };
 
   // Strings as bytes: a difference names the first differing byte.
   void SameBytes(const Where& where, std::string_view field, const std::string& a,
@@ -1321,11 +1379,6 @@ class Comparison {
       ++k;
     _differences.Add(where, field,
                      "entry " + std::to_string(k) + ": " + show(a[k]) + " vs " + show(b[k]));
-  }
-
-  void SameNumbers(const Where& where, std::string_view field, const std::vector<short>& a,
-                   const std::vector<short>& b) {
-    SameSequence(where, field, a, b, [](short value) { return Show(std::int64_t{value}); });
   }
 
   // Texts.
@@ -1397,7 +1450,8 @@ class Comparison {
       SameBytes(where, "label", xa->Label(), xb.Label());
       Same(where, "mode", xa->Mode(), xb.Mode());
     }
-    SameNumbers(where, "footnotes", a.Footnotes(), b.Footnotes());
+    SameSequence(where, "footnotes", a.Footnotes(), b.Footnotes(),
+                 [](short value) { return Show(std::int64_t{value}); });
     SameSequence(where, "markers", a.getMarkers(), b.getMarkers(),
                  [](const std::string& marker) { return Excerpt(marker); });
     if (SamePresence(where, "metadata", a.getMeta(), b.getMeta()) && *a.getMeta() != *b.getMeta()) {
@@ -1449,55 +1503,35 @@ class Comparison {
       auto& tb = static_cast<OmTextBlock&>(b);
       Same(where, "log", ta->IsLog(), tb.IsLog());
       SameBytes(where, "codePage", ta->LocaleCodePage(), tb.LocaleCodePage());
-      const std::vector<std::string> la(ta->TextList().begin(), ta->TextList().end());
-      const std::vector<std::string> lb(tb.TextList().begin(), tb.TextList().end());
-      Same(where, "lines", la.size(), lb.size());
-      for (std::size_t k = 0; k < std::min(la.size(), lb.size()); ++k) {
-        const Where line(where, "line", static_cast<std::int64_t>(k));
-        SameBytes(line, "", la[k], lb[k]);
-      }
+      SameSequence(where, "lines",
+                   std::vector<std::string>(ta->TextList().begin(), ta->TextList().end()),
+                   std::vector<std::string>(tb.TextList().begin(), tb.TextList().end()),
+                   [](const std::string& line) { return Excerpt(line); });
     } else if (auto* ca = dynamic_cast<OmChart*>(&a)) {
       Chart(where, *ca, static_cast<OmChart&>(b));
     } else if (auto* ma = dynamic_cast<OmModel*>(&a)) {
-      auto& mb = static_cast<OmModel&>(b);
-      Same(where, "modelType", ma->GetModelType(), mb.GetModelType());
-      SameBytes(where, "pmml", ma->GetPMML(), mb.GetPMML());
-      SameBytes(where, "binaryData", ma->GetBinaryDataStream(), mb.GetBinaryDataStream());
-      SameBytes(where, "pmmlContainer", ma->GetPMMLContainer(), mb.GetPMMLContainer());
-      SameBytes(where, "statXmlContainer", ma->GetStatXMLContainer(), mb.GetStatXMLContainer());
+      ModelFields(ReadFields<OmModel>{*this, where, *ma, static_cast<OmModel&>(b)});
     } else if (auto* aa = dynamic_cast<OmAnswerTree*>(&a)) {
       auto& ab = static_cast<OmAnswerTree&>(b);
-      Same(where, "treeType", aa->GetTreeType(), ab.GetTreeType());
+      AnswerTreeFields(ReadFields<OmAnswerTree>{*this, where, *aa, ab});
       Same(where, "uncompressedLength", aa->GetXmlUncompressedLength(),
            ab.GetXmlUncompressedLength());
-      SameBytes(where, "path", aa->GetPath(), ab.GetPath());
       SameBytes(where, "compressedXml", aa->GetCompressedXml(), ab.GetCompressedXml());
-      SameBytes(where, "uncompressedXml", aa->GetUncompressedXml(), ab.GetUncompressedXml());
-      SameBytes(where, "uncompressedDisplayXml", aa->GetUncompressedDisplayXML(),
-                ab.GetUncompressedDisplayXML());
     } else if (auto* table = dynamic_cast<OmPivotTable*>(&a)) {
       Table(where, *table, static_cast<OmPivotTable&>(b));
     }
   }
 
   void Procedure(const Where& where, const OmProcedure& a, const OmProcedure& b) {
-    SameBytes(where, "command", a.Command(), b.Command());
-    SameBytes(where, "translatedCommand", a.TransCommand(), b.TransCommand());
+    ProcedureFields(ReadFields<OmProcedure>{*this, where, a, b});
     SameBytes(where, "languageCode", a.LanguageCode(), b.LanguageCode());
     SameBytes(where, "localeCodePage", a.LocaleCodePage(), b.LocaleCodePage());
     SameBytes(where, "localeName", a.LocaleName(), b.LocaleName());
-    Same(where, "outlineVarDisplay", a.OutlineVarDisplay(), b.OutlineVarDisplay());
-    Same(where, "outlineValueDisplay", a.OutlineValueDisplay(), b.OutlineValueDisplay());
-    Same(where, "tableVarDisplay", a.TableVarDisplay(), b.TableVarDisplay());
-    Same(where, "tableValueDisplay", a.TableValueDisplay(), b.TableValueDisplay());
   }
 
   void Chart(const Where& where, const OmChart& a, const OmChart& b) {
     SameBytes(where, "codePage", a.LocaleCodePage(), b.LocaleCodePage());
-    SameBytes(where, "xmlDescription", a.GetXmlDescription(), b.GetXmlDescription());
-    SameBytes(where, "xmlData", a.GetXmlData(), b.GetXmlData());
-    SameBytes(where, "image", a.GetImageData(), b.GetImageData());
-    Same(where, "subType", a.GetChartSubType(), b.GetChartSubType());
+    ChartFields(ReadFields<OmChart>{*this, where, a, b});
     Same(where, "editable", a.GetEditable(), b.GetEditable());
     Same(where, "editor", a.GetEditor(), b.GetEditor());
     Same(where, "hasMap", a.hasMap(), b.hasMap());
@@ -1546,45 +1580,21 @@ class Comparison {
     SameSequence<short>(where, "layers", a.Layers(), b.Layers(), showDimension);
     Cells(where, a, b);
 
-    Same(where, "show", a.Show(), b.Show());
-    Same(where, "rotateRowLabels", a.RotateRowLabels(), b.RotateRowLabels());
-    Same(where, "rotateColumnLabels", a.RotateColumnLabels(), b.RotateColumnLabels());
-    Same(where, "optionNumber", a.OptionNumber(), b.OptionNumber());
-    Same(where, "tableId", a.TableId(), b.TableId());
-    SameBytes(where, "tableLocale", a.TableLocale(), b.TableLocale());
-    Same(where, "minColumnWidth", a.MinColumnWidth(), b.MinColumnWidth());
-    Same(where, "maxColumnWidth", a.MaxColumnWidth(), b.MaxColumnWidth());
-    Same(where, "minRowWidth", a.MinRowWidth(), b.MinRowWidth());
-    Same(where, "maxRowWidth", a.MaxRowWidth(), b.MaxRowWidth());
-    Same(where, "layerLoc", a.getLayerLoc(), b.getLayerLoc());
-    SameBytes(where, "borderInfo", a.getBorderInfo(), b.getBorderInfo());
-    SameBytes(where, "tableLookInfo", a.getTableLookInfo(), b.getTableLookInfo());
-    SameBytes(where, "tablePropertiesInfo", a.getTablePropertiesInfo(), b.getTablePropertiesInfo());
-    auto showUnsigned = [](unsigned value) { return Show(std::uint64_t{value}); };
-    SameSequence(where, "customWidths", a.getTableCustomWidths(), b.getTableCustomWidths(),
-                 showUnsigned);
-    SameSequence(where, "customHeights", a.getTableCustomHeights(), b.getTableCustomHeights(),
-                 showUnsigned);
-    Same(where, "backendOwns", a.backendOwns(), b.backendOwns());
-    Same(where, "fastTable", a.fastTable(), b.fastTable());
+    DisplayFields(ReadFields<OmPivotTable>{*this, where, a, b});
     for (int area = FormatArea::Title; area <= FormatArea::Borders; ++area) {
       const Where format(where, "areaFormat", area);
       AreaFormat(format, a.getAreaFormat(static_cast<FormatArea::Area>(area)),
                  b.getAreaFormat(static_cast<FormatArea::Area>(area)));
     }
     CellStyles(where, a.getCellStyles(), b.getCellStyles());
-    const std::map<std::size_t, unsigned short>& ea = a.getEmptyCellStyles();
-    const std::map<std::size_t, unsigned short>& eb = b.getEmptyCellStyles();
-    if (ea != eb) {
-      auto entries = [](const std::map<std::size_t, unsigned short>& styles) {
-        std::vector<std::string> text;
-        for (const auto& entry : styles)
-          text.push_back(std::to_string(entry.first) + ":" + std::to_string(entry.second));
-        return text;
-      };
-      SameSequence(where, "emptyCellStyles", entries(ea), entries(eb),
-                   [](const std::string& entry) { return entry; });
-    }
+    auto entries = [](const std::map<std::size_t, unsigned short>& styles) {
+      std::vector<std::string> text;
+      for (const auto& [key, style] : styles)
+        text.push_back(std::to_string(key) + ":" + std::to_string(style));
+      return text;
+    };
+    SameSequence(where, "emptyCellStyles", entries(a.getEmptyCellStyles()),
+                 entries(b.getEmptyCellStyles()), [](const std::string& entry) { return entry; });
 
     const Where settings(where, "backendSettings");
     const BackendSettings& sa = a.getBackendSettings();
@@ -1650,22 +1660,7 @@ class Comparison {
   void AreaFormat(const Where& where, const FormatArea* a, const FormatArea* b) {
     if (!SamePresence(where, "", a, b)) return;
     Same(where, "area", a->getArea(), b->getArea());
-    SameBytes(where, "fontName", a->getFontName(), b->getFontName());
-    SameFloating(where, "fontSize", a->getFontSize(), b->getFontSize());
-    Same(where, "fontStyle", a->getFontStyle(), b->getFontStyle());
-    Same(where, "underline", a->getUnderline(), b->getUnderline());
-    Same(where, "horizontalAlignment", a->getHorizontalAlignment(), b->getHorizontalAlignment());
-    Same(where, "verticalAlignment", a->getVerticalAlignment(), b->getVerticalAlignment());
-    SameBytes(where, "textColor", a->getTextColor(), b->getTextColor());
-    SameBytes(where, "backgroundColor", a->getBackgroundColor(), b->getBackgroundColor());
-    Same(where, "useAltRowColors", a->getUseAltRowColors(), b->getUseAltRowColors());
-    SameBytes(where, "alternateTextColor", a->getAlternateTextColor(), b->getAlternateTextColor());
-    SameBytes(where, "alternateBackgroundColor", a->getAlternateBackgroundColor(),
-              b->getAlternateBackgroundColor());
-    Same(where, "marginLeft", a->getMarginLeft(), b->getMarginLeft());
-    Same(where, "marginRight", a->getMarginRight(), b->getMarginRight());
-    Same(where, "marginTop", a->getMarginTop(), b->getMarginTop());
-    Same(where, "marginBottom", a->getMarginBottom(), b->getMarginBottom());
+    AreaFormatFields(ReadFields<FormatArea>{*this, where, *a, *b});
   }
 
   void CellStyles(const Where& where, const std::vector<OmCellProperties>& a,
@@ -1673,16 +1668,7 @@ class Comparison {
     Same(where, "cellStyles", a.size(), b.size());
     for (std::size_t k = 0; k < std::min(a.size(), b.size()); ++k) {
       const Where style(where, "cellStyle", static_cast<std::int64_t>(k));
-      SameBytes(style, "fontName", a[k].fontName, b[k].fontName);
-      SameFloating(style, "fontSize", a[k].fontSize, b[k].fontSize);
-      Same(style, "bold", a[k].bold, b[k].bold);
-      Same(style, "italic", a[k].italic, b[k].italic);
-      Same(style, "underline", a[k].underline, b[k].underline);
-      SameBytes(style, "textColor", a[k].textColor, b[k].textColor);
-      SameBytes(style, "backgroundColor", a[k].backgroundColor, b[k].backgroundColor);
-      Same(style, "horizontalAlignment", a[k].horizontalAlignment, b[k].horizontalAlignment);
-      Same(style, "verticalAlignment", a[k].verticalAlignment, b[k].verticalAlignment);
-      SameBytes(style, "numberFormat", a[k].numberFormat, b[k].numberFormat);
+      CellStyleFields(ReadFields<OmCellProperties>{*this, style, a[k], b[k]});
     }
   }
 

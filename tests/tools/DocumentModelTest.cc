@@ -105,46 +105,19 @@ std::vector<CellAt> Cells(OmOutputTree& tree) {
   return cells;
 }
 
-// The position of the first cell for which accept holds, or -1. Both
-// documents of a check come from one seed, so a position names the same
-// cell in either.
-template <typename Accept>
-int FindCell(const std::vector<CellAt>& cells, Accept accept) {
+// The first cell of tree whose text is a T for which accept holds, or null.
+// Its position in Cells(tree) names the same cell in a twin of one seed.
+template <typename T, typename Accept = bool (*)(T&)>
+std::pair<CellAt, T*> FindCell(
+    OmOutputTree& tree, Accept accept = [](T&) { return true; }, std::size_t* position = nullptr) {
+  const std::vector<CellAt> cells = Cells(tree);
   for (std::size_t k = 0; k < cells.size(); ++k) {
-    if (accept(cells[k])) return static_cast<int>(k);
+    T* text = dynamic_cast<T*>(cells[k].text);
+    if (text == nullptr || !accept(*text)) continue;
+    if (position != nullptr) *position = k;
+    return {cells[k], text};
   }
-  return -1;
-}
-
-template <typename T>
-T* As(const CellAt& cell) {
-  return dynamic_cast<T*>(cell.text);
-}
-
-// A single change made to document b; a few change a as well, to compare
-// two values that no random document holds side by side. Returns text that
-// the comparison's report must contain, or "" when the document has no
-// place for the change (then nothing was changed).
-using Mutate = std::string (*)(OmOutputTree& a, OmOutputTree& b);
-
-struct Mutation {
-  const char* name;
-  Mutate mutate;
-};
-
-// For gtest's messages about a parameter.
-void PrintTo(const Mutation& mutation, std::ostream* out) {
-  *out << mutation.name;
-}
-
-std::string CellDecimals(OmOutputTree&, OmOutputTree& b) {
-  const std::vector<CellAt> cells = Cells(b);
-  const int k = FindCell(cells, [](const CellAt& c) { return As<OmNumber>(c) != nullptr; });
-  if (k < 0) return "";
-  auto* number = As<OmNumber>(cells[k]);
-  const int before = number->Decimals();
-  number->SetDecimals(before == 3 ? 4 : 3);
-  return cells[k].where + " / decimals: " + Number(before) + " vs " + Number(number->Decimals());
+  return {{}, nullptr};
 }
 
 // Stores replacement in place of cell's text, which the table deletes. The
@@ -160,222 +133,219 @@ void ReplaceCell(const CellAt& cell, OmCellText& replacement) {
   cell.table->Cell(cell.index)->setTracker(tracker);
 }
 
-// 0.0 and -0.0 compare equal as doubles; the comparison must tell them
-// apart.
-std::string NegativeZero(OmOutputTree& a, OmOutputTree& b) {
-  const std::vector<CellAt> cellsA = Cells(a);
-  const std::vector<CellAt> cellsB = Cells(b);
-  const int k = FindCell(cellsB, [](const CellAt& c) { return As<OmNumber>(c) != nullptr; });
-  if (k < 0) return "";
-  const OmNumber& oldA = *As<OmNumber>(cellsA[k]);
-  const OmNumber& oldB = *As<OmNumber>(cellsB[k]);
-  OmNumber zero(0.0);
-  zero.SetDecimals(oldA.Decimals());
-  ReplaceCell(cellsA[k], zero);
-  OmNumber negativeZero(-0.0);
-  negativeZero.SetDecimals(oldB.Decimals());
-  ReplaceCell(cellsB[k], negativeZero);
-  return cellsB[k].where + " / value: 0 vs -0";
-}
-
-std::string ValueMode(OmOutputTree&, OmOutputTree& b) {
-  const std::vector<CellAt> cells = Cells(b);
-  const int k = FindCell(cells, [](const CellAt& c) { return As<OmValue>(c) != nullptr; });
-  if (k < 0) return "";
-  const OmValue& old = *As<OmValue>(cells[k]);
-  const OmCellText::ModeType before = old.Mode();
-  const auto after = static_cast<OmCellText::ModeType>((before + 1) % 3);
-  OmValue replacement(old.Value(), old.Label(), after);
-  ReplaceCell(cells[k], replacement);
-  return cells[k].where + " / mode: " + Number(before) + " vs " + Number(after);
-}
-
-std::string FormattedForm(OmOutputTree&, OmOutputTree& b) {
-  const std::vector<CellAt> cells = Cells(b);
-  const int k = FindCell(cells, [](const CellAt& c) { return As<OmStringCell>(c) != nullptr; });
-  if (k < 0) return "";
-  auto* string = As<OmStringCell>(cells[k]);
-  string->SetFormattedString(string->AsFormattedString() + "!");
-  return cells[k].where + " / formatted: ";
-}
-
-std::string CellMarker(OmOutputTree&, OmOutputTree& b) {
-  const std::vector<CellAt> cells = Cells(b);
-  const int k = FindCell(cells, [](const CellAt& c) { return !c.text->getMarkers().empty(); });
-  if (k < 0) return "";
-  OmCellText& text = *cells[k].text;
-  std::vector<std::string> markers = text.getMarkers();
-  markers.back() += "*";
-  text.setMarkers(markers);
-  return cells[k].where + " / markers: entry " +
-         Number(static_cast<std::int64_t>(markers.size() - 1));
-}
-
-std::string MetadataValue(OmOutputTree&, OmOutputTree& b) {
-  const std::vector<CellAt> cells = Cells(b);
-  const int k = FindCell(cells, [](const CellAt& c) { return c.text->getMeta() != nullptr; });
-  if (k < 0) return "";
-  OmCellText& text = *cells[k].text;
-  OmCellMetaData meta = *text.getMeta();
-  const std::size_t keys = meta.Size();
-  meta.Set("omtree-mutation", meta.Get("omtree-mutation") + "x");
-  text.setMeta(meta);
-  return cells[k].where + " / metadata: " + Number(static_cast<std::int64_t>(keys)) + " keys vs ";
-}
-
-// A composite cell whose root part has children.
-int CompositeWithParts(const std::vector<CellAt>& cells) {
-  return FindCell(cells, [](const CellAt& c) {
-    const OmComposite* composite = As<OmComposite>(c);
-    return composite != nullptr && composite->Parts().Root().NumChildren() > 0;
-  });
-}
-
-std::string CompositeShape(OmOutputTree&, OmOutputTree& b) {
-  const std::vector<CellAt> cells = Cells(b);
-  const int k = CompositeWithParts(cells);
-  if (k < 0) return "";
-  OmComposite& composite = *As<OmComposite>(cells[k]);
-  const OmComposite::PartTree::Node part = composite.Parts().Root().Child(0);
-  const int children = part.NumChildren();
-  composite.AddPart(part, OmMissing());
-  return cells[k].where + " / part [0] / children: " + Number(children) + " vs " +
-         Number(children + 1);
-}
-
-std::string OutlineLevel(OmOutputTree&, OmOutputTree& b) {
-  // The last entry has no children, so one level less keeps the outline a
-  // tree.
-  if (b.List().empty() || b.List().back().level < 2) return "";
-  const std::int32_t level = b.List().back().level--;
-  return "item " + Number(b.Size() - 1) + " (" + KindName(b.List().back().item) +
-         ") / level: " + Number(level) + " vs " + Number(level - 1);
-}
-
-std::string ItemKind(OmOutputTree&, OmOutputTree& b) {
-  if (b.List().empty() || dynamic_cast<OmModel*>(b.List().back().item) != nullptr) return "";
-  OmOutputPart*& item = b.List().back().item;
-  const std::string kind = KindName(item);
-  delete item;
-  item = new OmModel(OmStringCell("Region", nullptr, false));
-  return "item " + Number(b.Size() - 1) + " (" + kind + ") / kind: \"" + kind + "\" vs \"model\"";
-}
-
-// Payloads only grow through the producer's calls: one more byte.
-std::string PayloadByte(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, chart] = FindItem<OmChart>(b, [](OmChart&) { return true; });
-  if (chart == nullptr) return "";
-  const std::size_t size = chart->GetImageData().size();
-  chart->SetImageStream("\xFF", 1);
-  return where + " / image: " + Number(static_cast<std::int64_t>(size)) + " bytes ";
-}
-
-// Pivot tables.
-
 template <typename Accept>
 std::pair<std::string, OmPivotTable*> FindTable(OmOutputTree& tree, Accept accept) {
   return FindItem<OmPivotTable>(tree, accept);
 }
 
-std::string FootnoteCount(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, table] =
-      FindTable(b, [](OmPivotTable& t) { return t.Footnotes().size() > 0; });
-  if (table == nullptr) return "";
-  OmFootnote& footnote = table->Footnotes()[0];
-  const std::int32_t before = footnote.Count();
-  footnote.Count(Other(before));
-  return where + " / footnote 0 / count: " + Number(before) + " vs " + Number(Other(before));
+bool AnyTable(OmPivotTable&) {
+  return true;
 }
 
-std::string HiddenCategory(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, table] = FindTable(b, [](OmPivotTable& t) {
-    return t.NDimensions() > 0 && t.Dimension(0).Root().NumChildren() > 0;
-  });
-  if (table == nullptr) return "";
-  const OmDimension::Node node = table->Dimension(0).Root().Child(0);
-  node->Hide(!node->Hide());
-  return where + " / dimension 0 / category [0] / hide: " + Bool(!node->Hide()) + " vs " +
-         Bool(node->Hide());
+// A table whose first dimension's root has a first child.
+bool FirstCategory(OmPivotTable& t) {
+  return t.NDimensions() > 0 && t.Dimension(0).Root().NumChildren() > 0;
 }
 
-std::string CategorySubscript(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, table] = FindTable(b, [](OmPivotTable& t) {
-    return t.NDimensions() > 0 && t.Dimension(0).Root().NumChildren() > 0 &&
-           !t.Dimension(0).Root().Child(0)->IsGroup();
-  });
-  if (table == nullptr) return "";
-  const OmDimension::Node node = table->Dimension(0).Root().Child(0);
-  const std::size_t before = node->Subscript();
-  node->Subscript(before + 100);
-  return where + " / dimension 0 / category [0] / subscript: " + std::to_string(before) + " vs " +
-         std::to_string(before + 100);
-}
+// A single change made to document b; a few change a as well, to compare
+// two values that no random document holds side by side. Returns text that
+// the comparison's report must contain, or "" when the document has no
+// place for the change (then nothing was changed).
+struct Mutation {
+  const char* name;
+  std::string (*mutate)(OmOutputTree& a, OmOutputTree& b);
+};
 
-std::string AxisEntry(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, table] = FindTable(b, [](OmPivotTable& t) { return !t.Columns().empty(); });
-  if (table == nullptr) return "";
-  short& entry = table->Columns()[0];
-  const short before = entry;
-  entry = before == -1 ? 0 : -1;
-  return where + " / columns: entry 0: " + Number(before) + " vs " + Number(entry);
-}
-
-std::string SelectedLayer(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, table] = FindTable(b, [](OmPivotTable&) { return true; });
-  if (table == nullptr) return "";
-  const int before = table->getLayerLoc();
-  table->setLayerLoc(Other(before));
-  return where + " / layerLoc: " + Number(before) + " vs " + Number(Other(before));
-}
-
-std::string AreaFormatField(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, table] = FindTable(
-      b, [](OmPivotTable& t) { return t.getAreaFormat(FormatArea::ColumnLabels) != nullptr; });
-  if (table == nullptr) return "";
-  FormatArea& format = *table->getAreaFormat(FormatArea::ColumnLabels);
-  const int before = format.getMarginTop();
-  format.setMarginTop(Other(before));
-  return where + " / areaFormat 4 / marginTop: " + Number(before) + " vs " + Number(Other(before));
-}
-
-std::string CellStyle(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, table] =
-      FindTable(b, [](OmPivotTable& t) { return !t.getCellStyles().empty(); });
-  if (table == nullptr) return "";
-  bool& bold = table->cellStyles().back().bold;
-  bold = !bold;
-  return where + " / cellStyle " +
-         Number(static_cast<std::int64_t>(table->cellStyles().size() - 1)) +
-         " / bold: " + Bool(!bold) + " vs " + Bool(bold);
-}
-
-std::string BackendLocale(OmOutputTree&, OmOutputTree& b) {
-  const auto [where, table] = FindTable(b, [](OmPivotTable&) { return true; });
-  if (table == nullptr) return "";
-  BackendSettings& settings = table->getBackendSettings();
-  settings.setLocale(settings.getLocale() + "x");
-  return where + " / backendSettings / locale: ";
+// For gtest's messages about a parameter.
+void PrintTo(const Mutation& mutation, std::ostream* out) {
+  *out << mutation.name;
 }
 
 const Mutation kMutations[] = {
-    {"CellDecimals", CellDecimals},
-    {"NegativeZero", NegativeZero},
-    {"ValueMode", ValueMode},
-    {"FormattedForm", FormattedForm},
-    {"CellMarker", CellMarker},
-    {"MetadataValue", MetadataValue},
-    {"CompositeShape", CompositeShape},
-    {"OutlineLevel", OutlineLevel},
-    {"ItemKind", ItemKind},
-    {"PayloadByte", PayloadByte},
-    {"FootnoteCount", FootnoteCount},
-    {"HiddenCategory", HiddenCategory},
-    {"CategorySubscript", CategorySubscript},
-    {"AxisEntry", AxisEntry},
-    {"SelectedLayer", SelectedLayer},
-    {"AreaFormatField", AreaFormatField},
-    {"CellStyle", CellStyle},
-    {"BackendLocale", BackendLocale},
+    {"CellDecimals",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [cell, number] = FindCell<OmNumber>(b);
+       if (number == nullptr) return "";
+       const int before = number->Decimals();
+       number->SetDecimals(before == 3 ? 4 : 3);
+       return cell.where + " / decimals: " + Number(before) + " vs " + Number(number->Decimals());
+     }},
+    // 0.0 and -0.0 compare equal as doubles; the comparison must tell them
+    // apart.
+    {"NegativeZero",
+     [](OmOutputTree& a, OmOutputTree& b) -> std::string {
+       std::size_t k = 0;
+       const auto [cell, oldB] = FindCell<OmNumber>(
+           b, [](OmNumber&) { return true; }, &k);
+       if (oldB == nullptr) return "";
+       const CellAt cellA = Cells(a)[k];
+       OmNumber zero(0.0);
+       zero.SetDecimals(dynamic_cast<OmNumber&>(*cellA.text).Decimals());
+       ReplaceCell(cellA, zero);
+       OmNumber negativeZero(-0.0);
+       negativeZero.SetDecimals(oldB->Decimals());
+       ReplaceCell(cell, negativeZero);
+       return cell.where + " / value: 0 vs -0";
+     }},
+    {"ValueMode",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [cell, old] = FindCell<OmValue>(b);
+       if (old == nullptr) return "";
+       const OmCellText::ModeType before = old->Mode();
+       const auto after = static_cast<OmCellText::ModeType>((before + 1) % 3);
+       OmValue replacement(old->Value(), old->Label(), after);
+       ReplaceCell(cell, replacement);
+       return cell.where + " / mode: " + Number(before) + " vs " + Number(after);
+     }},
+    {"FormattedForm",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [cell, string] = FindCell<OmStringCell>(b);
+       if (string == nullptr) return "";
+       string->SetFormattedString(string->AsFormattedString() + "!");
+       return cell.where + " / formatted: ";
+     }},
+    {"CellMarker",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [cell, text] =
+           FindCell<OmCellText>(b, [](OmCellText& t) { return !t.getMarkers().empty(); });
+       if (text == nullptr) return "";
+       std::vector<std::string> markers = text->getMarkers();
+       markers.back() += "*";
+       text->setMarkers(markers);
+       return cell.where + " / markers: entry " +
+              Number(static_cast<std::int64_t>(markers.size() - 1));
+     }},
+    {"MetadataValue",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [cell, text] =
+           FindCell<OmCellText>(b, [](OmCellText& t) { return t.getMeta() != nullptr; });
+       if (text == nullptr) return "";
+       OmCellMetaData meta = *text->getMeta();
+       const std::size_t keys = meta.Size();
+       meta.Set("omtree-mutation", meta.Get("omtree-mutation") + "x");
+       text->setMeta(meta);
+       return cell.where + " / metadata: " + Number(static_cast<std::int64_t>(keys)) + " keys vs ";
+     }},
+    {"CompositeShape",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [cell, composite] = FindCell<OmComposite>(
+           b, [](OmComposite& c) { return c.Parts().Root().NumChildren() > 0; });
+       if (composite == nullptr) return "";
+       const OmComposite::PartTree::Node part = composite->Parts().Root().Child(0);
+       const int children = part.NumChildren();
+       composite->AddPart(part, OmMissing());
+       return cell.where + " / part [0] / children: " + Number(children) + " vs " +
+              Number(children + 1);
+     }},
+    // The last entry has no children, so one level less keeps the outline a
+    // tree.
+    {"OutlineLevel",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       if (b.List().empty() || b.List().back().level < 2) return "";
+       const std::int32_t level = b.List().back().level--;
+       return "item " + Number(b.Size() - 1) + " (" + KindName(b.List().back().item) +
+              ") / level: " + Number(level) + " vs " + Number(level - 1);
+     }},
+    {"ItemKind",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       if (b.List().empty() || dynamic_cast<OmModel*>(b.List().back().item) != nullptr) return "";
+       OmOutputPart*& item = b.List().back().item;
+       const std::string kind = KindName(item);
+       delete item;
+       item = new OmModel(OmStringCell("Region", nullptr, false));
+       return "item " + Number(b.Size() - 1) + " (" + kind + ") / kind: \"" + kind +
+              "\" vs \"model\"";
+     }},
+    // Payloads only grow through the producer's calls: one more byte.
+    {"PayloadByte",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, chart] = FindItem<OmChart>(b, [](OmChart&) { return true; });
+       if (chart == nullptr) return "";
+       const std::size_t size = chart->GetImageData().size();
+       chart->SetImageStream("\xFF", 1);
+       return where + " / image: " + Number(static_cast<std::int64_t>(size)) + " bytes ";
+     }},
+    {"FootnoteCount",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, table] =
+           FindTable(b, [](OmPivotTable& t) { return t.Footnotes().size() > 0; });
+       if (table == nullptr) return "";
+       OmFootnote& footnote = table->Footnotes()[0];
+       const std::int32_t before = footnote.Count();
+       footnote.Count(Other(before));
+       return where + " / footnote 0 / count: " + Number(before) + " vs " + Number(Other(before));
+     }},
+    {"HiddenCategory",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, table] = FindTable(b, FirstCategory);
+       if (table == nullptr) return "";
+       const OmDimension::Node node = table->Dimension(0).Root().Child(0);
+       node->Hide(!node->Hide());
+       return where + " / dimension 0 / category [0] / hide: " + Bool(!node->Hide()) + " vs " +
+              Bool(node->Hide());
+     }},
+    {"CategorySubscript",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, table] = FindTable(b, [](OmPivotTable& t) {
+         return FirstCategory(t) && !t.Dimension(0).Root().Child(0)->IsGroup();
+       });
+       if (table == nullptr) return "";
+       const OmDimension::Node node = table->Dimension(0).Root().Child(0);
+       const std::size_t before = node->Subscript();
+       node->Subscript(before + 100);
+       return where + " / dimension 0 / category [0] / subscript: " + std::to_string(before) +
+              " vs " + std::to_string(before + 100);
+     }},
+    {"AxisEntry",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, table] =
+           FindTable(b, [](OmPivotTable& t) { return !t.Columns().empty(); });
+       if (table == nullptr) return "";
+       short& entry = table->Columns()[0];
+       const short before = entry;
+       entry = before == -1 ? 0 : -1;
+       return where + " / columns: entry 0: " + Number(before) + " vs " + Number(entry);
+     }},
+    // Fields of the lists that the generator and the comparison share: a
+    // table's display properties, an area format and a cell style.
+    {"SelectedLayer",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, table] = FindTable(b, AnyTable);
+       if (table == nullptr) return "";
+       const int before = table->getLayerLoc();
+       table->setLayerLoc(Other(before));
+       return where + " / layerLoc: " + Number(before) + " vs " + Number(Other(before));
+     }},
+    {"AreaFormatField",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, table] = FindTable(
+           b, [](OmPivotTable& t) { return t.getAreaFormat(FormatArea::ColumnLabels) != nullptr; });
+       if (table == nullptr) return "";
+       FormatArea& format = *table->getAreaFormat(FormatArea::ColumnLabels);
+       const int before = format.getMarginTop();
+       format.setMarginTop(Other(before));
+       return where + " / areaFormat 4 / marginTop: " + Number(before) + " vs " +
+              Number(Other(before));
+     }},
+    {"CellStyle",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, table] =
+           FindTable(b, [](OmPivotTable& t) { return !t.getCellStyles().empty(); });
+       if (table == nullptr) return "";
+       bool& bold = table->cellStyles().back().bold;
+       bold = !bold;
+       return where + " / cellStyle " +
+              Number(static_cast<std::int64_t>(table->cellStyles().size() - 1)) +
+              " / bold: " + Bool(!bold) + " vs " + Bool(bold);
+     }},
+    {"BackendLocale",
+     [](OmOutputTree&, OmOutputTree& b) -> std::string {
+       const auto [where, table] = FindTable(b, AnyTable);
+       if (table == nullptr) return "";
+       BackendSettings& settings = table->getBackendSettings();
+       settings.setLocale(settings.getLocale() + "x");
+       return where + " / backendSettings / locale: ";
+     }},
 };
 
 class DocumentModelMutation : public ::testing::TestWithParam<Mutation> {};

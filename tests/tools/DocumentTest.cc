@@ -1,11 +1,11 @@
 // Tests of the document format: the demo document and a CSV crosstab
 // against golden files (run with OMTREE_UPDATE_GOLDEN=1 to rewrite them
 // after a deliberate change, and review the diff); write, read and write
-// again giving the same text, for those and for a document that sets every
-// field the model has; a version 1 document read back; every kind of bad
-// input with its exact message; outlines, category trees and composites
-// deeper than any call stack; and random tables whose laid-out layers are
-// checked against a reference model.
+// again giving the same text; a version 1 document read back; every kind
+// of bad input with its exact message; and random tables whose laid-out
+// layers are checked against a reference model. Random documents that set
+// every field, and chains deeper than any call stack, make the round trip
+// in DocumentRoundTripTest.cc.
 
 #include <gtest/gtest.h>
 
@@ -113,15 +113,6 @@ TEST(DocumentRoundTrip, WriteReadWriteGivesTheSameText) {
   EXPECT_EQ(Resaved(Golden("survey-mean.json")), Golden("survey-mean.json"));
 }
 
-TEST(DocumentRoundTrip, StreamsAndStringsAgree) {
-  const std::unique_ptr<OmOutputTree> demo = omrender::MakeDemoDocument();
-  std::ostringstream out;
-  omdoc::Save(*demo, out);
-  EXPECT_EQ(out.str(), omdoc::Save(*demo));
-  std::istringstream in(out.str());
-  EXPECT_EQ(omdoc::Save(*omdoc::Load(in, "stream")), out.str());
-}
-
 // A version 1 document (the export before version 2) reads back into a
 // document that the text renderer shows as it showed the original: the
 // golden text was checked against the version 1 file's own laid-out layers
@@ -136,254 +127,6 @@ TEST(DocumentVersion1, SurveyReadsBackAsItShowed) {
   golden::ExpectGolden("v1-survey-mean.txt", shown);
 }
 
-// --- A document that sets every field -------------------------------------
-
-// Bytes that are not UTF-8: a stray byte and a sequence cut short.
-const std::string kNotUtf8 =
-    "\xff"
-    "bytes\xc3";
-
-OmCellMetaData Meta(const std::string& key, const std::string& value) {
-  OmCellMetaData meta;
-  meta.Set(key, value);
-  meta.Set("", "");
-  return meta;
-}
-
-// One text of every kind with every annotation, composites nested in parts.
-std::unique_ptr<OmCellText> EveryKindOfText() {
-  auto composite = std::make_unique<OmComposite>();
-  OmComposite::PartTree& parts = composite->Parts();
-  OmNumber negativeZero(-0.0);
-  negativeZero.SetDecimals(3);
-  const OmComposite::PartTree::Node first = composite->AddPart(parts.Root(), negativeZero);
-  OmStringCell formatted(kNotUtf8, nullptr, true);
-  formatted.SetFormattedString("formatted " + kNotUtf8);
-  formatted.Footnotes() = {-3, 0, 32767};
-  formatted.setMarkers({"m", kNotUtf8});
-  formatted.setMeta(Meta(kNotUtf8, "value\n\"quoted\""));
-  composite->AddPart(first, formatted);
-  composite->AddPart(first, OmVariable("v", kNotUtf8, static_cast<OmCellText::ModeType>(7)));
-  const OmComposite::PartTree::Node empty = composite->AddPart(parts.Root(), OmMissing());
-  delete *empty;
-  *empty = nullptr;  // a part without a text, with parts below it
-  composite->AddPart(empty, OmValue(std::nan(""), "label", OmCellText::Labels));
-  OmComposite inner;
-  inner.AddPart(inner.Parts().Root(),
-                OmValue(-std::numeric_limits<double>::infinity(), "", OmCellText::Names));
-  inner.Footnotes().push_back(1);
-  composite->AddPart(parts.Root(), inner);
-  delete *parts.Root();
-  *parts.Root() = new OmNumber(1e-300);
-  composite->setMarkers({"outer"});
-  return composite;
-}
-
-// A text holding text, the way a cell would.
-std::unique_ptr<OmCellText> Labelled(const std::string& label) {
-  auto text = std::make_unique<OmStringCell>(label, nullptr, false);
-  text->Footnotes().push_back(0);
-  return text;
-}
-
-std::unique_ptr<OmPivotTable> EveryTableField() {
-  auto table = std::make_unique<OmPivotTable>(*EveryKindOfText(), Text("Warnings"), true);
-  BackendSettings settings;
-  settings.setLocale("de_DE");
-  settings.setFastTables(true);
-  table->setBackendSettings(settings);  // makes the trackers: not Unicode, de_DE
-  settings.setLocale("fr_FR");
-  settings.setUnicode(true);
-  table->setBackendSettings(settings);  // remakes nothing
-  table->SetTableTitle(*EveryKindOfText());
-  const OmNumber caption(2.5);
-  table->Caption(&caption);
-  table->showCaption(false);
-  OmMissing corner;
-  table->CornerText(&corner);
-  const OmStringCell note("Note", nullptr, false);
-  table->Footnote(OmFootnote(&note, EveryKindOfText().get(), nullptr), true);
-  table->Footnotes().emplace_back(nullptr, nullptr, nullptr)->Count(-7);
-  table->RemovedFootnotes(true);
-  table->setHasMarkers();
-  table->Scratch();
-
-  // A dimension whose count comes from a deletion, with a group that has a
-  // subscript, a leaf below a leaf, a node without a text, a leaf being
-  // dissolved, and every flag.
-  OmDimension& first = table->AddDimension(*Labelled("First"));
-  first.DisplayLastCategory(true);
-  first.Root()->Sort(OmSort::Down);
-  OmDimension::Node group = first.AddNewChild(first.Root(), Text("g"), 5, true);
-  group->HideLabels(true);
-  group->Sort(static_cast<OmSort::Order>(-4));
-  OmDimension::Node leaf = first.AddNewChild(group, *Labelled("a"), 3, false);
-  leaf->Hide(true);
-  first.AddNewChild(leaf, Text("under a leaf"), 1, false);
-  OmDimension::Node doomed = first.AddNewChild(first.Root(), Text("doomed"), 40, false);
-  OmDimension::Node later = first.AddNewChild(first.Root(), Text("later"), 0, false);
-  later->Sort(OmSort::Up);
-  first.Delete(doomed);
-  first.AddNewChild(first.Root(), Text("after the deletion"), 2, false);
-  OmDimension::Node textless = first.AddNewChild(first.Root(), Text("x"), 4, false);
-  OmDimensionNode without(&first.Region());
-  textless.Value() = without;
-  textless->Subscript(4);
-  first.AddNewChild(first.Root(), Text("dissolving"), OmDimensionNode::kDissolving, false);
-  OmDimension& second = table->AddDimension(Text("Second"));
-  second.Root()->IsGroup(false);
-  second.AddNewChild(second.Root(), Text("only"), 0, false);
-  OmDimension& third = table->AddDimension(Text("Third"));
-  third.AddNewChild(third.Root(), Text("t"), 0, false);
-
-  table->Rows().push_back(1);
-  table->Rows().push_back(-1);
-  table->Layers()[2] = 0;
-  table->Cell({3, 0, 0}, *EveryKindOfText());
-  table->Cell({1, 0, 0}, OmNumber(std::numeric_limits<double>::max()));
-  table->Cell({4, 0, 0}, OmVariable("name", "label", OmCellText::NamesAndLabels));
-  table->Cell({4, 0, 0})->setMeta(Meta("k", "v"));
-
-  table->Show(false);
-  table->RotateRowLabels(true);
-  table->RotateColumnLabels(true);
-  table->OptionNumber(-12);
-  table->TableId(std::numeric_limits<std::int64_t>::min());
-  table->TableLocale("en_GB");
-  table->MinColumnWidth(1);
-  table->MaxColumnWidth(2);
-  table->MinRowWidth(3);
-  table->MaxRowWidth(4);
-  table->setLayerLoc(7);
-  table->setBorderInfo(kNotUtf8);
-  table->setTableLookInfo("look");
-  table->setTablePropertiesInfo("properties");
-  table->setTableCustomWidths({1, 4294967295u});
-  table->setTableCustomHeights({0});
-  table->setBackendOwns(false);
-  table->setFastTable(false);
-  auto format = std::make_unique<FormatArea>(FormatArea::Footnotes);
-  format->setFontName("Serif");
-  format->setFontSize(10.1f);
-  format->setFontStyle(3);
-  format->setUnderline(true);
-  format->setHorizontalAlignment(1);
-  format->setVerticalAlignment(2);
-  format->setTextColor("#000000");
-  format->setBackgroundColor("#ffffff");
-  format->setUseAltRowColors(true);
-  format->setAlternateTextColor("#111111");
-  format->setAlternateBackgroundColor("#eeeeee");
-  format->setMarginLeft(-1);
-  format->setMarginRight(0);
-  format->setMarginTop(9);
-  format->setMarginBottom(10);
-  table->setAreaFormat(format.release());
-  table->setAreaFormat(new FormatArea(FormatArea::Title));
-  OmCellProperties style;
-  style.fontName = "Mono";
-  style.fontSize = std::numeric_limits<float>::infinity();
-  style.bold = true;
-  style.italic = true;
-  style.textColor = kNotUtf8;
-  style.numberFormat = "#,##0.00";
-  table->cellStyles().push_back(style);
-  table->cellStyles().emplace_back();
-  table->emptyCellStyles()[std::numeric_limits<std::size_t>::max()] = 65535;
-  table->emptyCellStyles()[0] = 1;
-  return table;
-}
-
-// Every item kind with every field set, in an outline with an entry
-// without an item.
-std::unique_ptr<OmOutputTree> EveryField() {
-  auto tree = std::make_unique<OmOutputTree>();
-  ListTree<OmOutputPart*>::Node root = tree->Root();
-  static_cast<OmHeading*>(root.Item())->Footnotes().emplace_back(nullptr, nullptr, nullptr);
-
-  auto* procedure = new OmProcedure(*EveryKindOfText(), "de", kNotUtf8, "de_CH");
-  root.AppendChild(procedure);
-  procedure->SetCommand("command " + kNotUtf8);
-  procedure->SetTransCommand("translated");
-  procedure->OutlineVarDisplay(OmCellText::Names);
-  procedure->OutlineValueDisplay(OmCellText::Labels);
-  procedure->TableVarDisplay(static_cast<OmCellText::ModeType>(-1));
-  procedure->Visible(false);
-  procedure->Expanded(false);
-  const OmStringCell footnote("footnote", nullptr, false);
-  OmFootnote& added = *procedure->Footnotes().emplace_back(&footnote, &footnote, nullptr);
-  added.Count(3);
-
-  ListTree<OmOutputPart*>::Node node = root.AppendChild(new OmTextBlock(Text("Log"), "CP1252"));
-  static_cast<OmTextBlock*>(node.Item())->TextList() = {"", kNotUtf8, "line"};
-  node = node.AppendChild(nullptr);
-  node.AppendChild(new OmPageTitle(kNotUtf8));
-
-  // Converting "Grün" into Latin-1 gives bytes that read back as
-  // themselves; into UTF-16 it gives bytes that would convert again.
-  for (const char* codePage : {"ISO-8859-1", "UTF-16LE", ""}) {
-    auto* chart = new OmChart(Text("Gr\xc3\xbcn"), codePage);
-    root.AppendChild(chart);
-    chart->SetXmlDescription("<a/>\0b", 6);
-    chart->SetBinaryDataStream("\xff\xfe", 2);
-    chart->SetImageStream(kNotUtf8.data(), 3);
-    chart->SetImageSubType(static_cast<ChartXMLContentSubType>(-9));
-    const std::int32_t editing[] = {1, 0x7fffffff};
-    char info[sizeof editing];
-    std::memcpy(info, editing, sizeof info);
-    chart->Done(info);
-  }
-  // Map records: a whole one in the other byte order with bytes after it,
-  // one cut short in its second string, and one too short for its marker.
-  const std::string reversed = std::string(
-                                   "\x00\x01"
-                                   "\x00\x00\x00\x02"
-                                   "ab"
-                                   "\x00\x01"
-                                   "z",
-                                   11) +
-                               std::string(
-                                   "\x00\x00\x00\x00"
-                                   "\x00\x00",
-                                   6) +
-                               "tail";
-  const std::string cutShort(
-      "\x01\x00"
-      "\x01\x00\x00\x00"
-      "q"
-      "\x05\x00"
-      "xy",
-      11);
-  const std::string records[] = {reversed, cutShort, "\x01"};
-  int chart = 0;
-  for (auto& entry : tree->List()) {
-    if (auto* item = dynamic_cast<OmChart*>(entry.item)) {
-      const std::string& record = records[chart++];
-      item->SetMapInfo(record.data(), static_cast<unsigned>(record.size()));
-    }
-  }
-
-  auto* model = new OmModel(Text("Model"));
-  root.AppendChild(model);
-  model->SetPMML("\0\x01", 2);
-  model->SetStatXMLContainer("<s/>", 4);
-  model->SetModelType(static_cast<OmModel::MODEL_TYPE>(77));
-  auto* answers = new OmAnswerTree(Text("Tree"), "UTF-8");
-  root.AppendChild(answers);
-  answers->SetTreeType(-5);
-  answers->SetPath("p", 1);
-  answers->SetCompressedXML("\x1f\x8b", 2, 4000000000u);
-  answers->SetUncompressedXML("<t/>", 4);
-  answers->SetUncompressedDisplayXML(kNotUtf8.data(), 2);
-  answers->Done();
-
-  root.AppendChild(EveryTableField().release());
-  auto* bare = new OmPivotTable(Text("Bare"), Text("Notes"), false);
-  root.AppendChild(bare);
-  bare->AddDimension(Text("No categories"));
-  return tree;
-}
-
 template <typename Item>
 const Item& NthItem(const OmOutputTree& tree, int n) {
   for (const auto& entry : tree.List()) {
@@ -391,43 +134,6 @@ const Item& NthItem(const OmOutputTree& tree, int n) {
     if (item != nullptr && n-- == 0) return *item;
   }
   throw std::out_of_range("no such item");
-}
-
-TEST(DocumentRoundTrip, EveryFieldSurvives) {
-  const std::unique_ptr<OmOutputTree> original = EveryField();
-  for (bool withLayers : {false, true}) {
-    const omdoc::SaveOptions options{withLayers, {}};
-    const std::string text = omdoc::Save(*original, options);
-    const std::unique_ptr<OmOutputTree> loaded = omdoc::Load(text, "every-field");
-    EXPECT_EQ(omdoc::Save(*loaded, options), text);
-    ASSERT_EQ(loaded->Size(), original->Size());
-
-    // What the text alone would not show to be lost.
-    for (int n = 0; n < 3; ++n) {
-      const OmChart& before = NthItem<OmChart>(*original, n);
-      const OmChart& after = NthItem<OmChart>(*loaded, n);
-      EXPECT_EQ(after.LocaleCodePage(), before.LocaleCodePage());
-      EXPECT_EQ(after.OutlineText()->AsString(), before.OutlineText()->AsString());
-      std::string shown[2][4] = {{"-", "-", "-", "-"}, {"-", "-", "-", "-"}};
-      before.getMapInfo(shown[0][0], shown[0][1], shown[0][2], shown[0][3]);
-      after.getMapInfo(shown[1][0], shown[1][1], shown[1][2], shown[1][3]);
-      EXPECT_TRUE(std::equal(shown[0], shown[0] + 4, shown[1])) << "chart " << n;
-      EXPECT_EQ(after.hasMap(), before.hasMap());
-    }
-    const OmPivotTable& before = NthItem<OmPivotTable>(*original, 0);
-    const OmPivotTable& after = NthItem<OmPivotTable>(*loaded, 0);
-    ASSERT_NE(after.getICUTracker(), nullptr);
-    EXPECT_EQ(after.getICUTracker()->Locale(), "de_DE");
-    EXPECT_FALSE(after.getICUTracker()->Unicode());
-    EXPECT_TRUE(after.getU8Tracker()->Unicode());
-    EXPECT_EQ(after.getBackendSettings().getLocale(), "fr_FR");
-    EXPECT_EQ(after.Dimension(0).NumCategories(), before.Dimension(0).NumCategories());
-    EXPECT_EQ(*after.Cell({4, 0, 0})->getMeta(), *before.Cell({4, 0, 0})->getMeta());
-    const auto& composite = dynamic_cast<const OmComposite&>(*after.GetTableTitle());
-    const OmCellText* negativeZero = *composite.Parts().Root().FirstChild();
-    EXPECT_TRUE(std::signbit(dynamic_cast<const OmNumber&>(*negativeZero).Value()));
-    EXPECT_EQ(after.GetTableTitle()->Compare(*before.GetTableTitle()), 0);
-  }
 }
 
 // --- Bad input -------------------------------------------------------------
@@ -501,6 +207,9 @@ TEST(DocumentLoad, BadInputFailsWithItsMessage) {
        "'[', '{', or a literal"},
       {"a value of the wrong type", Heading(R"("visible": true)", R"("visible": 1)"),
        "bad.json:1:127: expected true or false, found an integer (at /items/0/visible)"},
+      {"columns count characters, not bytes",
+       Heading(R"("H"}, "visible": true)", "\"\xc3\xa9\xc3\xa9\"}, \"visible\": 1"),
+       "bad.json:1:128: expected true or false, found an integer (at /items/0/visible)"},
       {"a missing field", Heading(R"("expanded": true,)", ""),
        "bad.json:1:55: missing \"expanded\" (at /items/0)"},
       {"an unknown kind of item", Heading(R"("kind": "heading")", R"("kind": "headline")"),
@@ -518,6 +227,11 @@ TEST(DocumentLoad, BadInputFailsWithItsMessage) {
       {"another format", Heading("omtree-document", "table"),
        "bad.json:1:12: not an omtree document: the format is \"table\" (at /format)"},
       {"not an object", "[]", "bad.json:1:1: expected an object, found an array"},
+      // "/" and "~" in a key are escaped in the pointer; columns count
+      // characters.
+      {"an unknown key with a slash",
+       "{\"format\": \"omtree-document\", \"version\": 2,\n\"items\": [], \"\xc3\xa9/~\": 1}",
+       "bad.json:2:14: unknown key \"\xc3\xa9/~\" (at /\xc3\xa9~1~0)"},
       {"a category count that does not match",
        Table(R"("categoryCount": 2)", R"("categoryCount": 5)"),
        "bad.json:15:21: categoryCount 5 does not match the categories (2 leaves) "
@@ -581,19 +295,6 @@ TEST(DocumentLoad, BadInputFailsWithItsMessage) {
   }
 }
 
-// Key "a/b~" in a pointer reads "a~1b~0"; columns count characters.
-TEST(DocumentLoad, PointersEscapeAndColumnsCountCharacters) {
-  const std::string document =
-      "{\"format\": \"omtree-document\", \"version\": 2,\n"
-      "\"items\": [], \"\xc3\xa9/~\": 1}";
-  try {
-    omdoc::Load(document, "escape");
-    ADD_FAILURE() << "loaded";
-  } catch (const omdoc::LoadError& error) {
-    EXPECT_STREQ(error.what(), "escape:2:14: unknown key \"\xc3\xa9/~\" (at /\xc3\xa9~1~0)");
-  }
-}
-
 // Categories are read in storage order and indexed once: a loaded
 // dimension finds each child by its label, so adding one that is there
 // already adds nothing.
@@ -621,45 +322,20 @@ TEST(DocumentLoad, LoadedCategoriesAreFoundByLabel) {
 
 // --- Deep documents --------------------------------------------------------
 
-constexpr int kDeep = 100000;
-
-// Deeper than any call stack: a chain of headings, under the deepest a
-// table whose categories nest as deep, with a cell whose composite text
-// nests its parts as deep.
-std::unique_ptr<OmOutputTree> DeepDocument() {
-  auto* table = new OmPivotTable(Text("Deep"), Text("Deep"), false);
-  OmDimension& dimension = table->AddDimension(Text("Chain"));
-  auto tree = std::make_unique<OmOutputTree>();
-  ListTree<OmOutputPart*>::Node node = tree->Root();
-  OmDimension::Node group = dimension.Root();
-  OmComposite composite;
-  OmComposite::PartTree::Node part = composite.Parts().Root();
-  for (int level = 1; level <= kDeep; ++level) {
+// Indentation stops growing at 32 levels, so that a deep outline's lines
+// stay short. (document_roundtrip's DeepChains takes outline, category and
+// part chains of 100,000 levels through Save and Load.)
+TEST(DocumentDeep, IndentationStopsAt32Levels) {
+  OmOutputTree tree;
+  ListTree<OmOutputPart*>::Node node = tree.Root();
+  for (int level = 1; level <= 40; ++level)
     node = node.AppendChild(new OmHeading(Text("h" + std::to_string(level))));
-    group = dimension.AddNewChild(group, Text("g"), OmDimensionNode::kNoSubscript, true);
-    part = composite.AddPart(part, Text("p"));
-  }
-  node.AppendChild(table);
-  dimension.AddNewChild(group, Text("leaf"), 0, false);
-  table->Rows().push_back(0);
-  table->EndTable();
-  table->Cell({0}, composite);
-  return tree;
-}
-
-TEST(DocumentDeep, OutlineCategoriesAndPartsNeedNoStack) {
-  const std::unique_ptr<OmOutputTree> deep = DeepDocument();
-  const std::string text = omdoc::Save(*deep);
+  const std::string text = omdoc::Save(tree);
   std::size_t widestIndent = 0;
   for (std::size_t line = 0; line < text.size(); line = text.find('\n', line) + 1)
     widestIndent = std::max(widestIndent, text.find_first_not_of(' ', line) - line);
-  EXPECT_EQ(widestIndent, 64u);  // capped at 32 levels
-  const std::unique_ptr<OmOutputTree> loaded = omdoc::Load(text, "deep");
-  EXPECT_EQ(loaded->Size(), kDeep + 2);
-  EXPECT_EQ(omdoc::Save(*loaded), text);
-  const OmPivotTable& table = NthItem<OmPivotTable>(*loaded, 0);
-  EXPECT_EQ(table.Dimension(0).getMaximumDepth(), static_cast<unsigned>(kDeep + 2));
-  EXPECT_EQ(table.Cell({0})->AsString(), std::string(kDeep, 'p'));
+  EXPECT_EQ(widestIndent, 64u);
+  EXPECT_EQ(omdoc::Save(*omdoc::Load(text, "deep")), text);
 }
 
 // Composites in parts of composites may nest 64 deep, the outermost
