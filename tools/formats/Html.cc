@@ -337,6 +337,8 @@ void TableHtml(OmPivotTable& table, const Options& options, int number, bool& se
 // Writes the body of the page, one item after the other.
 class DocumentWriter : public OutlineWalker {
  public:
+  using OutlineWalker::Visit;
+
   DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }

@@ -185,6 +185,8 @@ void LayerTable(const ShownLayer& layer, std::ostream& out) {
 
 class DocumentWriter : public OutlineWalker {
  public:
+  using OutlineWalker::Visit;
+
   DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }

@@ -172,6 +172,8 @@ std::string Foot(const OmPivotTable& table) {
 // them.
 class DocumentWriter : public OutlineWalker {
  public:
+  using OutlineWalker::Visit;
+
   DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }

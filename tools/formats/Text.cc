@@ -193,6 +193,8 @@ void RenderLayer(const ShownLayer& layer, const Options& options, const std::str
 // Renders every item of an outline, indented by its level.
 class DocumentRenderer : public OutlineWalker {
  public:
+  using OutlineWalker::Visit;
+
   DocumentRenderer(const Options& options, std::ostream& out) : _options(options), _out(out) {}
 
   void Visit(OmHeading& heading) override { Line(Decorated(heading.OutlineText())); }

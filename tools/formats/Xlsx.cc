@@ -381,6 +381,8 @@ std::string UniqueSheetName(const std::string& text, std::set<std::string>& used
 // Writes the items of the outline, in order, onto their sheets.
 class WorkbookWriter : public OutlineWalker {
  public:
+  using OutlineWalker::Visit;
+
   WorkbookWriter(lxw_workbook* workbook, const Options& options, const XlsxOptions& xlsx)
       : _workbook(workbook), _options(options), _xlsx(xlsx), _formats(workbook) {}
 
