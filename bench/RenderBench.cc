@@ -130,23 +130,32 @@ void BM_RenderLargeLatex(benchmark::State& state) {
   });
 }
 BENCHMARK(BM_RenderLargeLatex)->Unit(benchmark::kSecond)->Iterations(1);
-void BM_WriteLargeTableXlsx(benchmark::State& state) {
-  OmOutputTree tree;
-  tree.Root().AppendChild(LargeTable(1000, 50, 20, 1).release());
+// Writes tree as a workbook to a new temporary file, once per iteration,
+// and returns the file's path; empty, with the benchmark skipped, when no
+// file can be made. The caller removes the file.
+std::string WriteXlsxToTemporaryFile(benchmark::State& state, OmOutputTree& tree) {
   char path[] = "/tmp/omtree-bench-XXXXXX.xlsx";
   const int descriptor = mkstemps(path, 5);
   if (descriptor < 0) {
     state.SkipWithError("cannot create a temporary file");
-    return;
+    return {};
   }
   close(descriptor);
   for (auto _ : state)
     omrender::WriteXlsx(tree, omrender::Options(), omrender::XlsxOptions(), path);
-  std::FILE* file = std::fopen(path, "rb");
+  return path;
+}
+
+void BM_WriteLargeTableXlsx(benchmark::State& state) {
+  OmOutputTree tree;
+  tree.Root().AppendChild(LargeTable(1000, 50, 20, 1).release());
+  const std::string path = WriteXlsxToTemporaryFile(state, tree);
+  if (path.empty()) return;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
   long bytes = 0;
   if (file != nullptr && std::fseek(file, 0, SEEK_END) == 0) bytes = std::ftell(file);
   if (file != nullptr) std::fclose(file);
-  std::remove(path);
+  std::remove(path.c_str());
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   state.counters["written_MB"] = static_cast<double>(bytes) / 1e6;
@@ -207,16 +216,9 @@ void Stream10MXlsx(benchmark::State& state) {
   OmOutputTree tree;
   tree.Root().AppendChild(LargeTable(1000, 1000, 10, 1).release());
   state.counters["table_RSS_MB"] = ResidentMB();
-  char path[] = "/tmp/omtree-bench-XXXXXX.xlsx";
-  const int descriptor = mkstemps(path, 5);
-  if (descriptor < 0) {
-    state.SkipWithError("cannot create a temporary file");
-    return;
-  }
-  close(descriptor);
-  for (auto _ : state)
-    omrender::WriteXlsx(tree, omrender::Options(), omrender::XlsxOptions(), path);
-  std::remove(path);
+  const std::string path = WriteXlsxToTemporaryFile(state, tree);
+  if (path.empty()) return;
+  std::remove(path.c_str());
   state.counters["peak_RSS_MB"] = PeakResidentMB();
 }
 

@@ -187,7 +187,7 @@ class DocumentWriter : public OutlineWalker {
  public:
   using OutlineWalker::Visit;
 
-  DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
+  DocumentWriter(const Options& options, std::ostream& out) : _options(options), _blocks(out) {}
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }
 
@@ -213,25 +213,13 @@ class DocumentWriter : public OutlineWalker {
 
   void Visit(OmPivotTable& table) override {
     // A layer's table is never empty: it has at least its \begin{table}.
-    const int shown = ForEachShownLayer(table, _options, [&](const ShownLayer& layer) {
-      Separate();
-      LayerTable(layer, _out);
-      _started = true;
-    });
+    const int shown = ForEachShownLayer(
+        table, _options, [&](const ShownLayer& layer) { LayerTable(layer, _blocks.Begin()); });
     if (shown == 0) Add("\\noindent " + Inline(TableTitle(table)) + ": no layer to show.\n");
   }
 
  private:
-  void Add(const std::string& block) {
-    Separate();
-    _out << block;
-    _started = _started || !block.empty();
-  }
-
-  // The blank line between a block and the one before it.
-  void Separate() {
-    if (_started) _out << '\n';
-  }
+  void Add(const std::string& block) { _blocks.Add(block); }
 
   void Heading(const OmCellText* text) {
     static const char* const kCommands[] = {"section", "subsection", "subsubsection", "paragraph",
@@ -248,9 +236,7 @@ class DocumentWriter : public OutlineWalker {
   }
 
   const Options& _options;
-  std::ostream& _out;
-  // Whether anything is written yet.
-  bool _started = false;
+  BlockWriter _blocks;
 };
 
 }  // namespace

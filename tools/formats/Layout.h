@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -181,6 +182,34 @@ struct ShownLayer {
 // options.namesInCorner. Returns how many layers it showed.
 int ForEachShownLayer(OmPivotTable& table, const Options& options,
                       const std::function<void(const ShownLayer&)>& show);
+
+// Writes a document's blocks to a stream, one blank line between a block
+// and the one before it.
+class BlockWriter {
+ public:
+  explicit BlockWriter(std::ostream& out) : _out(out) {}
+
+  void Add(const std::string& block) {
+    Separate();
+    _out << block;
+    _started = _started || !block.empty();
+  }
+
+  // Starts a block that the caller writes to the stream returned.
+  std::ostream& Begin() {
+    Separate();
+    _started = true;
+    return _out;
+  }
+
+ private:
+  void Separate() {
+    if (_started) _out << '\n';
+  }
+
+  std::ostream& _out;
+  bool _started = false;  // whether a block is written yet
+};
 
 // The walk over a document that the document formats share: every item of
 // the outline in order, each at its level (0 for the items directly under

@@ -174,7 +174,7 @@ class DocumentWriter : public OutlineWalker {
  public:
   using OutlineWalker::Visit;
 
-  DocumentWriter(const Options& options, std::ostream& out) : _options(options), _out(out) {}
+  DocumentWriter(const Options& options, std::ostream& out) : _options(options), _blocks(out) {}
 
   void Visit(OmHeading& heading) override { Heading(heading.OutlineText()); }
 
@@ -200,9 +200,7 @@ class DocumentWriter : public OutlineWalker {
   void Visit(OmPivotTable& table) override {
     const int shown = ForEachShownLayer(table, _options, [&](const ShownLayer& layer) {
       // A layer's table is never empty: it has at least "(no cells)".
-      Separate();
-      LayerTable(layer, _out);
-      _started = true;
+      LayerTable(layer, _blocks.Begin());
       const std::string foot = Foot(table);
       if (!foot.empty()) Add(foot);
     });
@@ -210,16 +208,7 @@ class DocumentWriter : public OutlineWalker {
   }
 
  private:
-  void Add(const std::string& block) {
-    Separate();
-    _out << block;
-    _started = _started || !block.empty();
-  }
-
-  // The blank line between a block and the one before it.
-  void Separate() {
-    if (_started) _out << '\n';
-  }
+  void Add(const std::string& block) { _blocks.Add(block); }
 
   void Heading(const OmCellText* text) {
     Add(std::string(static_cast<std::size_t>(std::min(Level() + 1, 6)), '#') + ' ' + Inline(text) +
@@ -233,9 +222,7 @@ class DocumentWriter : public OutlineWalker {
   }
 
   const Options& _options;
-  std::ostream& _out;
-  // Whether anything is written yet.
-  bool _started = false;
+  BlockWriter _blocks;
 };
 
 }  // namespace
